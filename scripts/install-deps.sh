@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building Pivrel needs, only those that are missing.
+# Usage: scripts/install-deps.sh [build|test|bench]...
+set -euo pipefail
+
+packages=(g++ cmake ninja-build)
+for what in "${@:-build}"; do
+    case "$what" in
+        build) ;;
+        test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
+        bench) packages+=(libbenchmark-dev libxml2-dev libxml2-utils hyperfine) ;;
+        *) echo "install-deps: unknown set '$what'" >&2; exit 64 ;;
+    esac
+done
+
+missing=()
+for pkg in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$pkg")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wml/WMLObject.h"
+
+namespace pivrel::wml {
+
+enum class TWMLCardStyles : int { csList = 0, csSet = 1 };
+
+// Fetches and decodes a card's picture into its record while the card is parsed. The picture
+// subsystem implements it; without one, an image record keeps an empty picture.
+class TCardImageLoader
+{
+public:
+    virtual ~TCardImageLoader() = default;
+    virtual void LoadCardImage(TWMLImage& image, const std::string& src) = 0;
+};
+
+// The card's one-shot timer as state; whoever shows the card runs it on its event loop and calls
+// TWMLCard::TimerExpired when it fires.
+struct TCardTimer {
+    bool Enabled = false;
+    std::int32_t Interval = 1000;
+};
+
+// An entry of the card's Variables list: the record's variable, owned by the record.
+struct TCardVariable {
+    std::string Key;
+    TWMLVariable* Variable = nullptr;
+};
+
+// Limits that keep a malformed card from costing more than a bounded multiple of its size.
+struct TCardParseLimits {
+    // Bytes that the records of one card may hold together: this many times the card's text
+    // (template included) plus Slack. Past that the rest of the card is dropped.
+    std::size_t BytesPerInputByte = 32;
+    std::size_t Slack = std::size_t(1) << 20;
+};
+
+class TWMLCard : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Card; }
+
+    std::string ID;
+    std::string Title;
+    bool NewContext = false;
+    TWMLCardStyles Style = TWMLCardStyles::csList;
+    TCardTimer Timer;
+    TWMLElementList Elements;
+    std::string Language;
+    std::vector<TCardVariable> Variables;
+    std::string Template;
+    std::string OnTimerURL;
+
+    // Used, not owned: fetches pictures during Parse when set.
+    TCardImageLoader* ImageLoader = nullptr;
+    TCardParseLimits Limits;
+    // Called by TimerExpired with OnTimerURL; the engine navigates there (added to the history,
+    // not fresh, not posted).
+    std::function<void(const std::string& url)> OnTimerNavigate;
+
+    // Fills the card from its card element text; always true.
+    bool Parse(std::string_view code);
+    void TimerExpired();
+
+    void AddText(std::string_view text);
+    void AddBR();
+    void AddAlignmentChange(TWMLAlignment alignment);
+    void AddLink(std::string_view link, std::string_view text, bool post);
+    void AddTimer(std::string_view link, std::int32_t time);
+    void AddInput(std::string_view code);
+    void AddImage(std::string_view code);
+    void AddSelect(std::string_view code);
+    void AddPostField(std::string_view code);
+};
+
+// The integer a timer value denotes when it is all digits, otherwise 1; a value beyond the 32-bit
+// range gives the largest number that still fits when multiplied by 100.
+std::int32_t TimerValue(std::string_view value);
+
+} // namespace pivrel::wml

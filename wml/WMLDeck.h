@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "wml/WMLCard.h"
+#include "wml/WMLObject.h"
+#include "wml/WMLParser.h"
+
+namespace pivrel::wml {
+
+struct TWMLCardEntry {
+    std::string Key;
+    std::unique_ptr<TWMLCard> Card;
+};
+
+class TWMLDeck;
+using TWMLDeckEvent = std::function<void(TWMLDeck& sender)>;
+
+// Limits on the work one deck may cause, so that no input exhausts time or memory.
+struct TDeckParseLimits {
+    // The card texts handed to the card parser (template included) may add up to this many times
+    // the deck text plus Slack; cards past that are not built.
+    std::size_t BytesPerInputByte = 32;
+    std::size_t Slack = std::size_t(64) << 20;
+};
+
+class TWMLDeck : public TWMLObject
+{
+public:
+    TWMLDeck() { Clear(); }
+
+    TWMLClass Class() const override { return TWMLClass::Deck; }
+
+    std::string Language;
+    std::string Template;
+    std::vector<TWMLCardEntry> CardList;
+    std::int32_t CurrentCard = 0;
+    TWMLParser Parser;
+
+    TWMLDeckEvent OnParsing;
+    TWMLDeckEvent OnParseComplete;
+    // Fired when Parse is handed a text that is not a deck; the deck is then left without cards.
+    TWMLDeckEvent OnParseError;
+
+    // The main window's font, which every card starts from before its face becomes "Arial" and its
+    // size 10 points.
+    TFontDesc MainFont;
+    // Used, not owned: handed to every card for its pictures.
+    TCardImageLoader* ImageLoader = nullptr;
+    // Handed to every card: the card timer's navigation request.
+    std::function<void(const std::string& url)> OnCardTimer;
+    TDeckParseLimits Limits;
+
+    bool Clear();
+    // True when at least one card was built.
+    bool Parse(const TStringList& lines);
+
+    // The index of the card that the address's fragment names (compared without regard to case),
+    // or 0 when the address has no fragment or no card matches.
+    std::int32_t CardIndexForURL(std::string_view url) const;
+};
+
+} // namespace pivrel::wml

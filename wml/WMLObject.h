@@ -1,0 +1,212 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Bitmap.h"
+#include "base/FontDesc.h"
+#include "base/StringList.h"
+
+namespace pivrel::wml {
+
+using base::TFontDesc;
+using base::TStringList;
+
+enum class TWMLAlignment : int { Left = 0, Right = 1, Center = 2 };
+
+// The variable binding of one element record.
+class TWMLVariable
+{
+public:
+    std::string VarName;
+    std::string VarValue;
+    std::string iVarName;
+    std::string iVarValue;
+    TStringList NameList;
+    TStringList ValueList;
+    TStringList OnPickList;
+    TStringList SetVarNames;
+    TStringList SetVarValues;
+    std::string DefaultValue;
+    std::string DefaultIValue;
+    bool PostVariable = false;
+};
+
+enum class TWMLClass {
+    Object,
+    Text,
+    BR,
+    Link,
+    Btn,
+    Timer,
+    Input,
+    AlignmentChange,
+    Image,
+    Select,
+    PostVariable,
+    PivrelVersion,
+    Card,
+    Deck,
+};
+
+// Base of every element record, of the card and of the deck.
+class TWMLObject
+{
+public:
+    TWMLObject() = default;
+    virtual ~TWMLObject() = default;
+    TWMLObject(const TWMLObject&) = delete;
+    TWMLObject& operator=(const TWMLObject&) = delete;
+
+    virtual TWMLClass Class() const { return TWMLClass::Object; }
+    // "TWMLText", "TWMLLink", ...: the record's class name as the inspector prints it.
+    const char* ClassName() const;
+
+    std::string WMLCode;
+    TFontDesc TextFont;
+    TWMLAlignment Alignment = TWMLAlignment::Left;
+    TWMLVariable VarObject;
+
+    const std::string& GetVarName() const { return VarObject.VarName; }
+    const std::string& GetVarValue() const;
+    const std::string& GetIVarName() const { return VarObject.iVarName; }
+    const std::string& GetIVarValue() const;
+};
+
+// The text operations over normalised WML text. Every search is a case-sensitive substring
+// search for the first occurrence; they never fail, they only yield shorter or emptier results.
+std::string GetElement(std::string_view tag, std::string_view source);
+std::string GetAttribute(std::string_view name, std::string_view element, std::string_view defaultValue);
+bool DeleteElement(std::string_view tag, std::string& source);
+std::string GetElementText(std::string_view source);
+
+// The same operations answering with views into their arguments, for the parsers' hot paths.
+std::string_view GetElementView(std::string_view tag, std::string_view source);
+std::string_view GetAttributeView(std::string_view name, std::string_view element, std::string_view defaultValue);
+std::string_view GetElementTextView(std::string_view source);
+
+class TWMLText : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Text; }
+    std::string Text;
+};
+
+class TWMLBR : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::BR; }
+    std::string Mode;
+};
+
+class TWMLLink : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Link; }
+    std::string Text;
+    std::string Link;
+    std::int32_t JumpID = 0;
+    bool Post = false;
+};
+
+class TWMLBtn : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Btn; }
+    std::string Link;
+    std::string BtName;
+    std::string Caption;
+    std::string DoType;
+    bool Post = false;
+    bool Refresh = false;
+
+    // Code is the whole do element.
+    void Parse(std::string_view code);
+};
+
+class TWMLTimer : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Timer; }
+    std::string Link;
+    std::int32_t Time = 0;
+};
+
+class TWMLInput : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Input; }
+    std::string Title;
+    std::string DefaultText;
+    std::string Size;
+    std::string MaxLength;
+    bool Password = false;
+    char PassChar = 0;
+
+    // Code is the whole input element.
+    void Parse(std::string_view code);
+};
+
+class TWMLAlignmentChange : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::AlignmentChange; }
+};
+
+class TWMLImage : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Image; }
+    std::string Alt;
+    std::string Src;
+    std::string LocalSrc;
+    std::string VSpave;
+    std::string HSpace;
+    std::string Align;
+    std::string Width;
+    std::string Height;
+    base::TBitmap Image;
+    std::int32_t SourceWidth = 0;
+    std::int32_t SourceHeight = 0;
+    base::TColor Color = base::kNoColor;
+
+    // Code is the whole img element.
+    void Parse(std::string_view code);
+};
+
+class TWMLSelect : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::Select; }
+    std::string Title;
+    bool Multiple = false;
+};
+
+class TWMLPostVariable : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::PostVariable; }
+    std::string Name;
+    std::string Value;
+    std::string DefVaulue;
+};
+
+class TWMLPivrelVersion : public TWMLObject
+{
+public:
+    TWMLClass Class() const override { return TWMLClass::PivrelVersion; }
+    std::string NewestVersion;
+};
+
+// One entry of a card's element list: the key and the record the card owns.
+struct TWMLElement {
+    std::string Key;
+    std::unique_ptr<TWMLObject> Object;
+};
+
+using TWMLElementList = std::vector<TWMLElement>;
+
+} // namespace pivrel::wml

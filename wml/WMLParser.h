@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/StringList.h"
+
+namespace pivrel::wml {
+
+using base::TStringList;
+
+// Joins a deck's lines, checks that they look like a deck, and normalises every tag so that the
+// substring searches of the text operations can work on it.
+class TWMLParser
+{
+public:
+    TStringList WMLLines;
+    std::string WMLCode;
+
+    bool Parse(const TStringList& lines);
+    static std::string Normalize(std::string_view text);
+};
+
+} // namespace pivrel::wml
