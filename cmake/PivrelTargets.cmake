@@ -9,6 +9,12 @@ if(PIVREL_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# With the fuzz targets on, the libraries carry coverage instrumentation too, so that the fuzzers
+# see the edges of the code under test and not only their own.
+if(PIVREL_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 function(pivrel_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})

@@ -1,0 +1,176 @@
+#include "images/Wbmp.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace pivrel::images {
+
+namespace {
+
+    // Reads a width or height: one byte below 128, otherwise that byte's low seven bits times 128
+    // plus the whole next byte. A value never takes more than two bytes.
+    bool ReadDimension(std::string_view bytes, std::size_t& pos, int& value)
+    {
+        if (pos >= bytes.size())
+            return false;
+        const auto first = static_cast<unsigned char>(bytes[pos++]);
+        if (first < 128) {
+            value = first;
+            return true;
+        }
+        if (pos >= bytes.size())
+            return false;
+        const auto second = static_cast<unsigned char>(bytes[pos++]);
+        value = (first - 128) * 128 + second;
+        return true;
+    }
+
+    bool ValidSide(int side)
+    {
+        return side > 0 && side <= kMaxWBMPSide;
+    }
+
+    void ExpandRows(std::string_view rows, int width, int height, base::TBitmap& bitmap)
+    {
+        const std::size_t rowLength = (static_cast<std::size_t>(width) + 7) / 8;
+        auto pixel = bitmap.Pixels.begin();
+        for (int y = 0; y < height; ++y) {
+            const std::string_view row = rows.substr(static_cast<std::size_t>(y) * rowLength, rowLength);
+            // The bits after the last pixel of a row are padding and never looked at.
+            for (int x = 0; x < width; ++x) {
+                const auto byte = static_cast<unsigned char>(row[static_cast<std::size_t>(x) / 8]);
+                *pixel++ = (byte & (0x80 >> (x % 8))) ? kWhite : base::kBlack;
+            }
+        }
+    }
+
+    class TDescriptor
+    {
+    public:
+        explicit TDescriptor(int fd)
+            : m_fd(fd)
+        { }
+
+        ~TDescriptor()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+
+        TDescriptor(const TDescriptor&) = delete;
+        TDescriptor& operator=(const TDescriptor&) = delete;
+
+        int Get() const { return m_fd; }
+
+    private:
+        int m_fd;
+    };
+
+    bool AcceptableFile(const struct stat& info)
+    {
+        return S_ISREG(info.st_mode) && info.st_size >= 0
+            && static_cast<unsigned long long>(info.st_size) <= kMaxPictureBytes;
+    }
+
+    // Reads at most limit + 1 bytes, so that a file that grew past the limit since it was checked is
+    // noticed without reading all of it.
+    bool ReadBounded(int fd, std::size_t limit, std::string& bytes)
+    {
+        std::string data;
+        char buffer[65536];
+        while (data.size() <= limit) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            data.append(buffer, static_cast<std::size_t>(got));
+        }
+        if (data.size() > limit)
+            return false;
+        bytes = std::move(data);
+        return true;
+    }
+
+    // Dark is below half the sum of the three channels at full strength.
+    bool IsDark(base::TColor color)
+    {
+        const unsigned red = color & 0xFF, green = (color >> 8) & 0xFF, blue = (color >> 16) & 0xFF;
+        return red + green + blue < 384;
+    }
+
+} // namespace
+
+bool DecodeWBMP(std::string_view bytes, base::TBitmap& out, int& width, int& height)
+{
+    if (bytes.size() < 2 || bytes[0] != 0 || bytes[1] != 0)
+        return false;
+    std::size_t pos = 2;
+    int w = 0, h = 0;
+    if (!ReadDimension(bytes, pos, w) || !ReadDimension(bytes, pos, h) || !ValidSide(w) || !ValidSide(h))
+        return false;
+    const std::size_t rowLength = (static_cast<std::size_t>(w) + 7) / 8;
+    const std::size_t bodyLength = rowLength * static_cast<std::size_t>(h);
+    // A body shorter than the header promises is refused rather than padded: it is no WBMP.
+    if (bytes.size() - pos < bodyLength)
+        return false;
+    base::TBitmap bitmap;
+    bitmap.Width = w;
+    bitmap.Height = h;
+    bitmap.Pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    bitmap.Transparent = true;
+    bitmap.TransparentColor = kWhite;
+    ExpandRows(bytes.substr(pos, bodyLength), w, h, bitmap);
+    out = std::move(bitmap);
+    width = w;
+    height = h;
+    return true;
+}
+
+bool ReadPictureFile(const std::string& path, std::string& bytes)
+{
+    // The path is looked at before it is opened, so that a device is never even opened; the
+    // descriptor is checked again after opening in case the path changed in between.
+    struct stat info { };
+
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !AcceptableFile(info))
+        return false;
+    // O_NONBLOCK keeps the open from waiting for a writer should a FIFO have taken the file's place.
+    TDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !AcceptableFile(info))
+        return false;
+    return ReadBounded(fd.Get(), kMaxPictureBytes, bytes);
+}
+
+bool DecodeWBMPFile(const std::string& path, base::TBitmap& out, int& width, int& height)
+{
+    std::string bytes;
+    return ReadPictureFile(path, bytes) && DecodeWBMP(bytes, out, width, height);
+}
+
+std::string EncodePBM(const base::TBitmap& bitmap)
+{
+    const int width = std::max(bitmap.Width, 0);
+    const int height = std::max(bitmap.Height, 0);
+    std::string pbm = "P4\n" + std::to_string(width) + " " + std::to_string(height) + "\n";
+    const std::size_t rowLength = (static_cast<std::size_t>(width) + 7) / 8;
+    for (int y = 0; y < height; ++y) {
+        std::string row(rowLength, '\0');
+        for (int x = 0; x < width; ++x) {
+            const std::size_t index = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
+            // A pixel missing from a malformed bitmap counts as white.
+            if (index < bitmap.Pixels.size() && IsDark(bitmap.Pixels[index]))
+                row[static_cast<std::size_t>(x) / 8] |= static_cast<char>(0x80 >> (x % 8));
+        }
+        pbm += row;
+    }
+    return pbm;
+}
+
+} // namespace pivrel::images
