@@ -22,6 +22,10 @@ public:
     bool Clear();
     std::string Resolve(std::string_view url, bool reset);
     std::string BuildURL() const;
+
+private:
+    void JoinToBase(std::string& work);
+    void SplitParts(std::string& work);
 };
 
 } // namespace pivrel::engine

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
-
 #include "engine/URLParser.h"
 #include "engine/WMLHistory.h"
 #include "wml/Entities.h"
 #include "wml/WMLDeck.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace pivrel::engine {
 
@@ -39,6 +39,9 @@ public:
     // The text as shown: the first variable reference expanded, "$$" made "$", entities decoded.
     std::string ExpandText(std::string_view text) const;
     static std::string DecodeEntities(std::string_view text);
+
+private:
+    void AppendPostPair(std::string& body, const wml::TWMLVariable& variable) const;
 };
 
 // Every byte outside A-Z a-z 0-9 - _ . ~ as %XX with upper-case hex digits.
