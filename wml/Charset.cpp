@@ -1,8 +1,372 @@
 #include "wml/Charset.h"
 
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <iconv.h>
+
 namespace pivrel::wml {
-// Stub: to be implemented.
-std::string XmlDeclarationEncoding(std::string_view) { return {}; }
-bool IsValidUtf8(std::string_view) { return true; }
-std::string DeckTextToUtf8(std::string_view bytes, std::string_view) { return std::string(bytes); }
+
+namespace {
+
+    constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+    // The declaration is looked for only near the start: a deck whose first bytes are not it has none.
+    constexpr std::size_t kDeclarationWindow = 1024;
+
+    char AsciiLower(char c)
+    {
+        return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    }
+
+    bool IsBlank(char c)
+    {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    }
+
+    bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+    {
+        if (text.size() < prefix.size())
+            return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            if (AsciiLower(text[i]) != prefix[i])
+                return false;
+        }
+        return true;
+    }
+
+    std::string LowerTrimmed(std::string_view name)
+    {
+        while (!name.empty() && (IsBlank(name.front()) || name.front() == '"' || name.front() == '\''))
+            name.remove_prefix(1);
+        while (!name.empty() && (IsBlank(name.back()) || name.back() == '"' || name.back() == '\''))
+            name.remove_suffix(1);
+        std::string lower;
+        lower.reserve(name.size());
+        for (char c : name)
+            lower += AsciiLower(c);
+        return lower;
+    }
+
+    void AppendCodePoint(std::string& out, char32_t cp)
+    {
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | (cp >> 6));
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | (cp >> 12));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | (cp >> 18));
+            out += char(0x80 | ((cp >> 12) & 0x3F));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+
+    // Length of the well-formed UTF-8 sequence at the start of text, or 0 when there is none. When
+    // there is none, *invalid tells how many bytes form the longest prefix that could have begun a
+    // sequence (at least one), so that each such prefix is replaced by a single U+FFFD.
+    std::size_t Utf8SequenceLength(std::string_view text, std::size_t* invalid)
+    {
+        const auto b0 = static_cast<unsigned char>(text[0]);
+        if (b0 < 0x80)
+            return 1;
+        std::size_t need = 0;
+        unsigned char lo = 0x80;
+        unsigned char hi = 0xBF;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            need = 1;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            need = 2;
+            lo = b0 == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+            hi = b0 == 0xED ? 0x9F : 0xBF; // no surrogates
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            need = 3;
+            lo = b0 == 0xF0 ? 0x90 : 0x80;
+            hi = b0 == 0xF4 ? 0x8F : 0xBF; // nothing beyond U+10FFFF
+        }
+        std::size_t i = 1;
+        for (; need != 0 && i <= need && i < text.size(); ++i) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            const unsigned char low = i == 1 ? lo : 0x80;
+            const unsigned char high = i == 1 ? hi : 0xBF;
+            if (b < low || b > high)
+                break;
+        }
+        if (need != 0 && i == need + 1)
+            return i;
+        if (invalid)
+            *invalid = i;
+        return 0;
+    }
+
+    // Every ill-formed part of text as U+FFFD; well-formed text is returned byte for byte.
+    std::string SanitizeUtf8(std::string_view text)
+    {
+        std::string out;
+        out.reserve(text.size());
+        std::size_t i = 0;
+        while (i < text.size()) {
+            std::size_t invalid = 1;
+            const std::size_t n = Utf8SequenceLength(text.substr(i), &invalid);
+            if (n != 0) {
+                out.append(text.substr(i, n));
+                i += n;
+            } else {
+                out.append(kReplacement);
+                i += invalid;
+            }
+        }
+        return out;
+    }
+
+    // Code points of 0x80 to 0x9F in Windows-1252. The five bytes the code page leaves undefined map
+    // to the C1 control of the same value, as web browsers read them.
+    constexpr std::array<char16_t, 32> kWindows1252High = {
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021,
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F,
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014,
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
+    };
+
+    std::string Windows1252ToUtf8(std::string_view text)
+    {
+        std::string out;
+        out.reserve(text.size() + text.size() / 2);
+        for (char c : text) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x80)
+                out += c;
+            else if (b < 0xA0)
+                AppendCodePoint(out, kWindows1252High[b - 0x80]);
+            else
+                AppendCodePoint(out, b);
+        }
+        return out;
+    }
+
+    enum class TDecoder { None, Utf8, Windows1252, Iconv };
+
+    // Labels that web content uses for Windows-1252; ISO-8859-1 is among them because pages that say
+    // Latin-1 routinely carry the code page's quotes and euro sign.
+    bool IsWindows1252Label(const std::string& name)
+    {
+        static constexpr std::array<std::string_view, 11> kLabels = {
+            "windows-1252",
+            "cp1252",
+            "x-cp1252",
+            "iso-8859-1",
+            "iso8859-1",
+            "iso_8859-1",
+            "latin1",
+            "l1",
+            "us-ascii",
+            "ascii",
+            "iso-ir-100",
+        };
+        for (std::string_view label : kLabels) {
+            if (name == label)
+                return true;
+        }
+        return false;
+    }
+
+    bool IsUtf16Or32Label(const std::string& name)
+    {
+        return name.rfind("utf-16", 0) == 0 || name.rfind("utf16", 0) == 0 || name.rfind("utf-32", 0) == 0
+            || name.rfind("utf32", 0) == 0 || name.rfind("ucs-2", 0) == 0 || name.rfind("ucs-4", 0) == 0;
+    }
+
+    // Converts the whole text with an iconv descriptor; a byte the charset cannot read becomes U+FFFD
+    // and the conversion goes on after it, a truncated sequence at the end becomes one U+FFFD.
+    std::string ConvertWithIconv(iconv_t cd, std::string_view text)
+    {
+        std::string out;
+        out.reserve(text.size() + text.size() / 2);
+        std::array<char, 16384> buffer {};
+        char* in = const_cast<char*>(text.data());
+        std::size_t inLeft = text.size();
+        while (inLeft != 0) {
+            char* outPtr = buffer.data();
+            std::size_t outLeft = buffer.size();
+            const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+            const int error = rc == std::size_t(-1) ? errno : 0;
+            out.append(buffer.data(), std::size_t(outPtr - buffer.data()));
+            if (error == 0 || error == E2BIG)
+                continue;
+            out.append(kReplacement);
+            const std::size_t skip = error == EINVAL ? inLeft : 1;
+            in += skip;
+            inLeft -= skip;
+        }
+        // A stateful charset may still owe the bytes that return it to its initial state.
+        char* outPtr = buffer.data();
+        std::size_t outLeft = buffer.size();
+        iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+        out.append(buffer.data(), std::size_t(outPtr - buffer.data()));
+        return out;
+    }
+
+    // The decoder for a charset name, or None when the name is empty or unknown.
+    TDecoder DecoderFor(const std::string& name, iconv_t* cd)
+    {
+        if (name.empty())
+            return TDecoder::None;
+        if (name == "utf-8" || name == "utf8")
+            return TDecoder::Utf8;
+        if (IsWindows1252Label(name))
+            return TDecoder::Windows1252;
+        *cd = iconv_open("UTF-8", name.c_str());
+        return *cd == iconv_t(-1) ? TDecoder::None : TDecoder::Iconv;
+    }
+
+    std::string Decode(std::string_view bytes, const std::string& charset)
+    {
+        iconv_t cd = iconv_t(-1);
+        switch (DecoderFor(charset, &cd)) {
+        case TDecoder::Utf8:
+            return IsValidUtf8(bytes) ? std::string(bytes) : SanitizeUtf8(bytes);
+        case TDecoder::Windows1252:
+            return Windows1252ToUtf8(bytes);
+        case TDecoder::Iconv: {
+            std::string out = ConvertWithIconv(cd, bytes);
+            iconv_close(cd);
+            // A charset whose output could still be ill-formed (none should) must not leak bytes.
+            return IsValidUtf8(out) ? out : SanitizeUtf8(out);
+        }
+        case TDecoder::None:
+            break;
+        }
+        return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+    }
+
+    // The charset that a byte-order mark announces, or empty.
+    std::string BomCharset(std::string_view bytes)
+    {
+        if (bytes.substr(0, 3) == kUtf8Bom)
+            return "utf-8";
+        if (bytes.substr(0, 2) == "\xFF\xFE")
+            return "utf-16le";
+        if (bytes.substr(0, 2) == "\xFE\xFF")
+            return "utf-16be";
+        return {};
+    }
+
+    void DropLeadingBom(std::string& text)
+    {
+        if (std::string_view(text).substr(0, 3) == kUtf8Bom)
+            text.erase(0, 3);
+    }
+
+} // namespace
+
+std::string XmlDeclarationEncoding(std::string_view text)
+{
+    if (text.substr(0, 3) == kUtf8Bom)
+        text.remove_prefix(3);
+    std::size_t start = 0;
+    while (start < text.size() && IsBlank(text[start]))
+        ++start;
+    text = text.substr(start, kDeclarationWindow);
+    if (!StartsWithNoCase(text, "<?xml") || text.size() < 6 || !IsBlank(text[5]))
+        return {};
+    const std::size_t end = text.find("?>");
+    const std::string_view declaration = text.substr(0, end);
+    for (std::size_t i = 5; i + 8 <= declaration.size(); ++i) {
+        if (!IsBlank(declaration[i - 1]) || !StartsWithNoCase(declaration.substr(i), "encoding"))
+            continue;
+        std::size_t p = i + 8;
+        while (p < declaration.size() && IsBlank(declaration[p]))
+            ++p;
+        if (p >= declaration.size() || declaration[p] != '=')
+            continue;
+        ++p;
+        while (p < declaration.size() && IsBlank(declaration[p]))
+            ++p;
+        if (p >= declaration.size() || (declaration[p] != '"' && declaration[p] != '\''))
+            return {};
+        const std::size_t close = declaration.find(declaration[p], p + 1);
+        if (close == std::string_view::npos)
+            return {};
+        return std::string(declaration.substr(p + 1, close - p - 1));
+    }
+    return {};
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    const std::size_t size = text.size();
+    while (i < size) {
+        // Runs of ASCII are the common case of a deck; check them eight bytes at a time.
+        while (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0)
+                break;
+            i += 8;
+        }
+        if (i >= size)
+            break;
+        const std::size_t n = Utf8SequenceLength(text.substr(i), nullptr);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string DeckTextToUtf8(std::string_view bytes, std::string_view contentTypeCharset)
+{
+    std::string charset = LowerTrimmed(contentTypeCharset);
+    iconv_t probe = iconv_t(-1);
+    if (DecoderFor(charset, &probe) == TDecoder::None)
+        charset = BomCharset(bytes);
+    if (probe != iconv_t(-1))
+        iconv_close(probe);
+    if (charset.empty()) {
+        charset = LowerTrimmed(XmlDeclarationEncoding(bytes));
+        // A declaration readable as ASCII cannot be telling the truth about a 16- or 32-bit form.
+        if (IsUtf16Or32Label(charset))
+            charset.clear();
+    }
+    std::string text = Decode(bytes, charset);
+    DropLeadingBom(text);
+    return text;
+}
+
 } // namespace pivrel::wml

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "wml/WMLObject.h"
+
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "wml/WMLObject.h"
 
 namespace pivrel::wml {
 
@@ -78,6 +79,19 @@ public:
     void AddImage(std::string_view code);
     void AddSelect(std::string_view code);
     void AddPostField(std::string_view code);
+
+private:
+    friend class TCardReader;
+
+    // Appends a record that holds `bytes` bytes of text, unless that would pass the byte limit of
+    // the running parse; then the record is dropped and the parse stops.
+    void Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes);
+    // False, and the parse stops, when a record of at least `bytes` bytes would pass the limit.
+    bool Affordable(std::size_t bytes);
+
+    std::size_t m_byteLimit = SIZE_MAX;
+    std::size_t m_bytesUsed = 0;
+    bool m_limitReached = false;
 };
 
 // The integer a timer value denotes when it is all digits, otherwise 1; a value beyond the 32-bit

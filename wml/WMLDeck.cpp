@@ -1,8 +1,126 @@
 #include "wml/WMLDeck.h"
 
+#include "wml/WMLCutText.h"
+
 namespace pivrel::wml {
-// Stub: to be implemented.
-bool TWMLDeck::Clear() { CardList.clear(); return true; }
-bool TWMLDeck::Parse(const TStringList&) { return false; }
-std::int32_t TWMLDeck::CardIndexForURL(std::string_view) const { return 0; }
+
+namespace {
+
+    void Fire(const TWMLDeckEvent& event, TWMLDeck& sender)
+    {
+        if (event)
+            event(sender);
+    }
+
+    std::string LowerAscii(std::string_view text)
+    {
+        std::string lower(text);
+        for (char& c : lower) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        return lower;
+    }
+
+    std::size_t SaturatingLimit(std::size_t perByte, std::size_t size, std::size_t slack)
+    {
+        if (perByte != 0 && size > (SIZE_MAX - slack) / perByte)
+            return SIZE_MAX;
+        return perByte * size + slack;
+    }
+
+} // namespace
+
+bool TWMLDeck::Clear()
+{
+    CardList.clear();
+    Template.clear();
+    WMLCode.clear();
+    Language.clear();
+    return true;
+}
+
+bool TWMLDeck::Parse(const TStringList& lines)
+{
+    Fire(OnParsing, *this);
+    Clear();
+    if (!Parser.Parse(lines)) {
+        // A text that is not a deck leaves the deck empty rather than showing the previous one.
+        Fire(OnParseError, *this);
+        Fire(OnParseComplete, *this);
+        return false;
+    }
+    WMLCode = Parser.WMLCode;
+    bool built = false;
+    const std::string_view wml = GetElementView("wml", WMLCode);
+    if (!wml.empty())
+        built = BuildCards(wml);
+    Fire(OnParseComplete, *this);
+    return built;
+}
+
+bool TWMLDeck::BuildCards(std::string_view wml)
+{
+    // The cards are cut out of the wml element one after another; what lies between them stays,
+    // so the template is looked for again in every round, but its text is copied only when a cut
+    // could have changed it.
+    TCutText rest(wml);
+    const TElementSlots templateSlots = AddElementSlots(rest, "<template", "</template>");
+    const TElementSlots cardSlots = AddElementSlots(rest, "<card", "</card>");
+    const std::size_t limit = SaturatingLimit(Limits.BytesPerInputByte, WMLCode.size(), Limits.Slack);
+    std::size_t handedOver = 0;
+    TTextRange templateRange;
+    bool built = false;
+    for (;;) {
+        const TTextRange found = FindElement(rest, templateSlots, rest.Size());
+        if (found.Found() && (found.Pos != templateRange.Pos || found.Count != templateRange.Count)) {
+            Template = rest.Extract(found.Pos, found.Count);
+            templateRange = found;
+        }
+        const TTextRange card = FindElement(rest, cardSlots, rest.Size());
+        if (!card.Found())
+            break;
+        const std::size_t cost = Template.size() + card.Count;
+        if (cost > limit - handedOver)
+            break;
+        handedOver += cost;
+        std::unique_ptr<TWMLCard> parsed = BuildCard(rest.Extract(card.Pos, card.Count));
+        rest.Remove(card.Pos, card.Count);
+        if (templateRange.Found() && card.Pos < templateRange.End())
+            templateRange = {};
+        std::string id = parsed->ID;
+        CardList.push_back(TWMLCardEntry { std::move(id), std::move(parsed) });
+        built = true;
+    }
+    return built;
+}
+
+std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText)
+{
+    auto card = std::make_unique<TWMLCard>();
+    card->WMLCode = std::move(cardText);
+    card->Template = Template;
+    card->TextFont = MainFont;
+    card->TextFont.Name = "Arial";
+    card->TextFont.Size = 10;
+    card->Alignment = Alignment;
+    card->ImageLoader = ImageLoader;
+    card->OnTimerNavigate = OnCardTimer;
+    card->Parse(card->WMLCode);
+    return card;
+}
+
+std::int32_t TWMLDeck::CardIndexForURL(std::string_view url) const
+{
+    const std::size_t hash = url.find('#');
+    if (hash == std::string_view::npos)
+        return 0;
+    const std::string fragment = LowerAscii(url.substr(hash + 1));
+    for (std::size_t i = 0; i < CardList.size(); ++i) {
+        if (LowerAscii(CardList[i].Key) == fragment)
+            return static_cast<std::int32_t>(i);
+    }
+    return 0;
+}
+
 } // namespace pivrel::wml

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "wml/WMLCard.h"
+#include "wml/WMLObject.h"
+#include "wml/WMLParser.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "wml/WMLCard.h"
-#include "wml/WMLObject.h"
-#include "wml/WMLParser.h"
 
 namespace pivrel::wml {
 
@@ -24,8 +24,10 @@ using TWMLDeckEvent = std::function<void(TWMLDeck& sender)>;
 struct TDeckParseLimits {
     // The card texts handed to the card parser (template included) may add up to this many times
     // the deck text plus Slack; cards past that are not built.
-    std::size_t BytesPerInputByte = 32;
-    std::size_t Slack = std::size_t(64) << 20;
+    // Every card carries the template, so a template that only ends after many cards would
+    // otherwise hand each of them nearly the whole deck.
+    std::size_t BytesPerInputByte = 4;
+    std::size_t Slack = std::size_t(8) << 20;
 };
 
 class TWMLDeck : public TWMLObject
@@ -62,6 +64,10 @@ public:
     // The index of the card that the address's fragment names (compared without regard to case),
     // or 0 when the address has no fragment or no card matches.
     std::int32_t CardIndexForURL(std::string_view url) const;
+
+private:
+    bool BuildCards(std::string_view wml);
+    std::unique_ptr<TWMLCard> BuildCard(std::string cardText);
 };
 
 } // namespace pivrel::wml

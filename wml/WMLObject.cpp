@@ -1,18 +1,192 @@
 #include "wml/WMLObject.h"
 
+#include "wml/WMLCutText.h"
+
 namespace pivrel::wml {
-// Stub: to be implemented.
-const char* TWMLObject::ClassName() const { return "TWMLObject"; }
-const std::string& TWMLObject::GetVarValue() const { return VarObject.VarValue; }
-const std::string& TWMLObject::GetIVarValue() const { return VarObject.iVarValue; }
-std::string GetElement(std::string_view, std::string_view) { return {}; }
-std::string GetAttribute(std::string_view, std::string_view, std::string_view d) { return std::string(d); }
-bool DeleteElement(std::string_view, std::string&) { return true; }
-std::string GetElementText(std::string_view) { return {}; }
-std::string_view GetElementView(std::string_view, std::string_view) { return {}; }
-std::string_view GetAttributeView(std::string_view, std::string_view, std::string_view d) { return d; }
-std::string_view GetElementTextView(std::string_view) { return {}; }
-void TWMLBtn::Parse(std::string_view) { }
-void TWMLInput::Parse(std::string_view) { }
-void TWMLImage::Parse(std::string_view) { }
+
+namespace {
+
+    // What GetElement yields and DeleteElement removes (comments aside), searched in the whole source.
+    TTextRange ElementRange(std::string_view tag, std::string_view source)
+    {
+        std::string open = "<";
+        open.append(tag);
+        const std::size_t p = FindText(source, open);
+        if (p == std::string_view::npos)
+            return {};
+        const std::size_t gt = source.find('>', p);
+        const bool selfClosing = gt != std::string_view::npos && source[gt - 1] == '/';
+        std::string close = "</";
+        close.append(tag);
+        close.push_back('>');
+        return ElementRangeAt(p, gt, selfClosing, FindText(source, close), close.size(), source.size());
+    }
+
+    // The comment rule: the start tag is removed through its "-->", or only "<!" when the first ">"
+    // does not end a "-->".
+    TTextRange CommentRange(std::string_view source)
+    {
+        const std::size_t p = source.find("<!--");
+        if (p == std::string_view::npos)
+            return {};
+        const std::size_t gt = source.find('>', p);
+        if (gt != std::string_view::npos && gt >= p + 2 && source.substr(gt - 2, 3) == "-->")
+            return { p, gt + 1 - p };
+        return { p, std::min<std::size_t>(2, source.size() - p) };
+    }
+
+} // namespace
+
+const char* TWMLObject::ClassName() const
+{
+    switch (Class()) {
+    case TWMLClass::Text:
+        return "TWMLText";
+    case TWMLClass::BR:
+        return "TWMLBR";
+    case TWMLClass::Link:
+        return "TWMLLink";
+    case TWMLClass::Btn:
+        return "TWMLBtn";
+    case TWMLClass::Timer:
+        return "TWMLTimer";
+    case TWMLClass::Input:
+        return "TWMLInput";
+    case TWMLClass::AlignmentChange:
+        return "TWMLAlignmentChange";
+    case TWMLClass::Image:
+        return "TWMLImage";
+    case TWMLClass::Select:
+        return "TWMLSelect";
+    case TWMLClass::PostVariable:
+        return "TWMLPostVariable";
+    case TWMLClass::PivrelVersion:
+        return "TWMLPivrelVersion";
+    case TWMLClass::Card:
+        return "TWMLCard";
+    case TWMLClass::Deck:
+        return "TWMLDeck";
+    case TWMLClass::Object:
+        break;
+    }
+    return "TWMLObject";
+}
+
+const std::string& TWMLObject::GetVarValue() const
+{
+    return VarObject.VarValue.empty() ? VarObject.DefaultValue : VarObject.VarValue;
+}
+
+const std::string& TWMLObject::GetIVarValue() const
+{
+    return VarObject.iVarValue.empty() ? VarObject.DefaultIValue : VarObject.iVarValue;
+}
+
+std::string_view GetElementView(std::string_view tag, std::string_view source)
+{
+    const TTextRange range = ElementRange(tag, source);
+    return range.Found() ? source.substr(range.Pos, range.Count) : std::string_view();
+}
+
+std::string GetElement(std::string_view tag, std::string_view source)
+{
+    return std::string(GetElementView(tag, source));
+}
+
+std::string_view GetAttributeView(
+    std::string_view name, std::string_view element, std::string_view defaultValue)
+{
+    std::string key(name);
+    key.push_back('=');
+    const std::size_t k = FindText(element, key);
+    if (k == std::string_view::npos)
+        return defaultValue;
+    std::string_view rest = element.substr(k + key.size());
+    // The character after "=" is taken for the opening quote, whatever it is.
+    if (!rest.empty())
+        rest.remove_prefix(1);
+    return rest.substr(0, rest.find('"'));
+}
+
+std::string GetAttribute(std::string_view name, std::string_view element, std::string_view defaultValue)
+{
+    return std::string(GetAttributeView(name, element, defaultValue));
+}
+
+bool DeleteElement(std::string_view tag, std::string& source)
+{
+    const TTextRange range = tag == "!--" ? CommentRange(source) : ElementRange(tag, source);
+    if (range.Found())
+        source.erase(range.Pos, range.Count);
+    return true;
+}
+
+std::string_view GetElementTextView(std::string_view source)
+{
+    const std::size_t gt = source.find('>');
+    if (gt != std::string_view::npos)
+        source.remove_prefix(gt + 1);
+    return source.substr(0, source.find('<'));
+}
+
+std::string GetElementText(std::string_view source)
+{
+    return std::string(GetElementTextView(source));
+}
+
+void TWMLBtn::Parse(std::string_view code)
+{
+    const std::string_view doElement = GetElementView("do", code);
+    Caption = GetAttribute("label", doElement, "");
+    DoType = GetAttribute("type", doElement, "");
+    BtName = GetAttribute("name", doElement, "");
+    if (!doElement.empty())
+        Link = GetAttribute("href", doElement, "");
+    // A prev task wins over a next task, and both over an address.
+    if (!GetElementView("next", code).empty())
+        Link = "@next";
+    if (!GetElementView("prev", code).empty())
+        Link = "@prev";
+    Refresh = !GetElementView("refresh", code).empty();
+
+    // Each setvar is cut out after it is read, so that the next search finds the following one.
+    TCutText rest(code);
+    const TElementSlots setvar = AddElementSlots(rest, "<setvar", "</setvar>");
+    for (;;) {
+        const TTextRange range = FindElement(rest, setvar, rest.Size());
+        if (!range.Found())
+            break;
+        const std::string element = rest.Extract(range.Pos, range.Count);
+        VarObject.SetVarNames.push_back(GetAttribute("name", element, ""));
+        VarObject.SetVarValues.push_back(GetAttribute("value", element, ""));
+        rest.Remove(range.Pos, range.Count);
+    }
+}
+
+void TWMLInput::Parse(std::string_view code)
+{
+    const std::string_view input = GetElementView("input", code);
+    DefaultText = GetAttribute("value", input, "");
+    Password = GetAttributeView("type", input, "") == "password";
+    Size = GetAttribute("size", input, "16");
+    MaxLength = GetAttribute("maxlength", input, "");
+    Title = GetAttribute("title", input, "");
+    VarObject.VarName = GetAttribute("name", input, "");
+    VarObject.VarValue = DefaultText;
+    VarObject.DefaultValue = DefaultText;
+}
+
+void TWMLImage::Parse(std::string_view code)
+{
+    const std::string_view img = GetElementView("img", code);
+    Alt = GetAttribute("alt", img, "");
+    Src = GetAttribute("src", img, "");
+    LocalSrc = GetAttribute("localsrc", img, "");
+    VSpave = GetAttribute("vspace", img, "");
+    HSpace = GetAttribute("hspace", img, "");
+    Align = GetAttribute("align", img, "");
+    Width = GetAttribute("width", img, "");
+    Height = GetAttribute("height", img, "");
+}
+
 } // namespace pivrel::wml

@@ -1,7 +1,196 @@
 #include "wml/WMLParser.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace pivrel::wml {
-// Stub: to be implemented.
-bool TWMLParser::Parse(const TStringList&) { return false; }
-std::string TWMLParser::Normalize(std::string_view text) { return std::string(text); }
+
+namespace {
+
+    bool IsBlankOrControl(char c)
+    {
+        return static_cast<unsigned char>(c) <= ' ';
+    }
+
+    std::string_view TrimBlanks(std::string_view line)
+    {
+        const std::size_t first = line.find_first_not_of(' ');
+        if (first == std::string_view::npos)
+            return {};
+        return line.substr(first, line.find_last_not_of(' ') - first + 1);
+    }
+
+    // Appends a line with its control characters made blanks and the blanks at both ends removed.
+    void AppendCleanLine(std::string& joined, std::string_view line)
+    {
+        std::size_t first = 0;
+        std::size_t last = line.size();
+        while (first < last && IsBlankOrControl(line[first]))
+            ++first;
+        while (last > first && IsBlankOrControl(line[last - 1]))
+            --last;
+        const std::size_t start = joined.size();
+        joined.append(line.substr(first, last - first));
+        std::replace_if(
+            joined.begin() + static_cast<std::ptrdiff_t>(start), joined.end(),
+            [](char c) { return static_cast<unsigned char>(c) < ' '; }, ' ');
+    }
+
+    bool ContainsDeckMarkers(std::string_view text)
+    {
+        std::string lower(text);
+        for (char& c : lower) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        for (std::string_view marker : { "<wml", "</wml>", "<card", "</card>" }) {
+            if (lower.find(marker) == std::string::npos)
+                return false;
+        }
+        return true;
+    }
+
+    void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
+    {
+        // None of the rewritten keys can arise anew from its replacement, so one pass from left to
+        // right leaves no occurrence behind.
+        std::string out;
+        std::size_t pos = 0;
+        for (std::size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, pos)) {
+            out.append(text, pos, hit - pos);
+            out.append(to);
+            pos = hit + from.size();
+        }
+        if (pos == 0)
+            return;
+        out.append(text, pos, std::string::npos);
+        text = std::move(out);
+    }
+
+    template <std::size_t N> bool StartsWith(std::string_view text, const char (&prefix)[N])
+    {
+        return text.size() >= N - 1 && std::memcmp(text.data(), prefix, N - 1) == 0;
+    }
+
+    bool Contains(std::string_view text, std::string_view part)
+    {
+        return text.find(part) != std::string_view::npos;
+    }
+
+    // The WML 1.0 attribute names and the anchor and go forms that the card parser does not know.
+    void RewriteOldForms(std::string& tag)
+    {
+        if (StartsWith(tag, "<card") && !Contains(tag, "id"))
+            ReplaceAll(tag, "name=", "id=");
+        if (StartsWith(tag, "<select") && !Contains(tag, "name"))
+            ReplaceAll(tag, "key=", "name=");
+        if (StartsWith(tag, "<option") && !Contains(tag, "onpick"))
+            ReplaceAll(tag, "onclick=", "onpick=");
+        if (StartsWith(tag, "<input") && !Contains(tag, "value="))
+            ReplaceAll(tag, "default=", "value=");
+        if (StartsWith(tag, "<input") && !Contains(tag, "name="))
+            ReplaceAll(tag, "key=", "name=");
+        if (StartsWith(tag, "<go")) {
+            const std::size_t slash = tag.find("/>");
+            if (slash != std::string::npos)
+                tag.replace(slash, 2, "></go>");
+            ReplaceAll(tag, "url=", "href=");
+        }
+        if (StartsWith(tag, "<anchor"))
+            tag.replace(0, 7, "<a");
+        if (StartsWith(tag, "</anchor"))
+            tag.replace(0, 8, "</a");
+    }
+
+    // Whether one of the rewrites would change the tag; most tags are left as they are.
+    bool NeedsRewrite(std::string_view tag)
+    {
+        if (StartsWith(tag, "<card"))
+            return !Contains(tag, "id") && Contains(tag, "name=");
+        if (StartsWith(tag, "<select"))
+            return !Contains(tag, "name") && Contains(tag, "key=");
+        if (StartsWith(tag, "<option"))
+            return !Contains(tag, "onpick") && Contains(tag, "onclick=");
+        if (StartsWith(tag, "<input"))
+            return (!Contains(tag, "value=") && Contains(tag, "default="))
+                || (!Contains(tag, "name=") && Contains(tag, "key="));
+        if (StartsWith(tag, "<go"))
+            return Contains(tag, "/>") || Contains(tag, "url=");
+        return StartsWith(tag, "<anchor") || StartsWith(tag, "</anchor");
+    }
+
+    void AppendTag(std::string& out, std::string_view tag)
+    {
+        const std::size_t start = out.size();
+        out.append(tag);
+        bool quoted = false;
+        for (std::size_t i = start; i < out.size(); ++i) {
+            char& c = out[i];
+            if (c == '\'')
+                c = '"';
+            if (c == '"')
+                quoted = !quoted;
+            else if (!quoted && c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        const std::string_view written(out.data() + start, out.size() - start);
+        if (!NeedsRewrite(written))
+            return;
+        std::string rewritten(written);
+        RewriteOldForms(rewritten);
+        out.resize(start);
+        out.append(rewritten);
+    }
+
+} // namespace
+
+bool TWMLParser::Parse(const TStringList& lines)
+{
+    WMLLines = lines;
+    std::string joined;
+    std::size_t total = 0;
+    for (const std::string& line : lines)
+        total += line.size() + 1;
+    joined.reserve(total);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t before = joined.size();
+        AppendCleanLine(joined, lines[i]);
+        if (joined.size() == before || joined[before] == '<' || i == 0)
+            continue;
+        // Text continued from a line that does not end with a tag is joined with one blank.
+        const std::string_view previous = TrimBlanks(lines[i - 1]);
+        if (!previous.empty() && previous.back() != '>')
+            joined.insert(before, 1, ' ');
+    }
+    if (!ContainsDeckMarkers(joined))
+        return false;
+    WMLCode = Normalize(joined);
+    return true;
+}
+
+std::string TWMLParser::Normalize(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (text[pos] == '<') {
+            const std::size_t gt = text.find('>', pos);
+            if (gt == std::string_view::npos) {
+                // A last tag that never ends stays as text.
+                out.append(text.substr(pos));
+                break;
+            }
+            AppendTag(out, text.substr(pos, gt + 1 - pos));
+            pos = gt + 1;
+            continue;
+        }
+        const std::size_t lt = text.find('<', pos);
+        const std::size_t end = lt == std::string_view::npos ? text.size() : lt;
+        out.append(text.substr(pos, end - pos));
+        pos = end;
+    }
+    return out;
+}
+
 } // namespace pivrel::wml

@@ -1,0 +1,239 @@
+#include "wml/WMLCutText.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace pivrel::wml {
+
+std::size_t FindText(std::string_view text, std::string_view pattern, std::size_t from)
+{
+    const std::size_t n = pattern.size();
+    if (n == 0)
+        return from <= text.size() ? from : kNotFound;
+    if (from >= text.size() || text.size() - from < n)
+        return kNotFound;
+    // Scan for the pattern's rarest kind of character: "=" of an attribute key or the "<" of a tag
+    // is far rarer in WML than a letter.
+    std::size_t anchor = pattern.find('=');
+    if (anchor == std::string_view::npos)
+        anchor = pattern.find('<');
+    if (anchor == std::string_view::npos)
+        anchor = 0;
+    const char* const begin = text.data();
+    const char* const last = begin + (text.size() - n); // the last place a match can start
+    const char key = pattern[anchor];
+    for (const char* p = begin + from; p <= last;) {
+        const char* hit
+            = static_cast<const char*>(std::memchr(p + anchor, key, static_cast<std::size_t>(last - p) + 1));
+        if (hit == nullptr)
+            return kNotFound;
+        p = hit - anchor;
+        if (std::memcmp(p, pattern.data(), n) == 0)
+            return static_cast<std::size_t>(p - begin);
+        ++p;
+    }
+    return kNotFound;
+}
+
+TTextRange ElementRangeAt(std::size_t p, std::size_t gt, bool selfClosing, std::size_t close,
+    std::size_t closeLen, std::size_t size)
+{
+    // The rule is stated with 1-based positions: m is the ">" of a self-closing start tag, q the
+    // closing tag (or m + 1 when there is none).
+    const long long p1 = static_cast<long long>(p) + 1;
+    const long long m = (gt != kNotFound && selfClosing) ? static_cast<long long>(gt) + 1 : 0;
+    const long long q = close != kNotFound ? static_cast<long long>(close) + 1 : m + 1;
+    if (m >= 1 && q > m)
+        return { p, gt + 1 - p };
+    const long long count = static_cast<long long>(closeLen) + q - p1;
+    if (count < 1 || p >= size)
+        return {};
+    return { p, std::min(static_cast<std::size_t>(count), size - p) };
+}
+
+TCutText::TCutText(std::string_view source)
+    : m_source(source)
+{ }
+
+int TCutText::AddPattern(std::string_view pattern)
+{
+    // The set of patterns is fixed by the parsers; running out of slots is a programming error.
+    if (m_slotCount == kMaxSlots)
+        std::abort();
+    m_slots[m_slotCount] = TSlot { pattern };
+    return static_cast<int>(m_slotCount++);
+}
+
+char TCutText::At(std::size_t pos) const
+{
+    return pos < m_kept.size() ? m_kept[pos] : m_source[m_rest + (pos - m_kept.size())];
+}
+
+std::size_t TCutText::Find(int slotIndex, std::size_t from)
+{
+    TSlot& slot = m_slots[slotIndex];
+    if (from < m_kept.size()) {
+        std::size_t hit = FindInKept(slot, from);
+        if (hit == kNotFound)
+            hit = FindAcrossJunction(slot, from);
+        if (hit != kNotFound)
+            return hit;
+    }
+    return FindInRest(slot, from);
+}
+
+std::size_t TCutText::FindInKept(TSlot& slot, std::size_t from)
+{
+    const std::size_t n = slot.Pattern.size();
+    if (slot.KeptFrom != from) {
+        slot.KeptFrom = from;
+        slot.KeptHit = kNotFound;
+        slot.KeptScanned = from;
+    }
+    // Occurrences ending within the part scanned before were already looked at; the kept part
+    // only grows at its end between cuts.
+    if (slot.KeptHit == kNotFound && slot.KeptScanned < m_kept.size()) {
+        const std::size_t resume = slot.KeptScanned + 1 >= n ? slot.KeptScanned + 1 - n : 0;
+        slot.KeptHit = FindText(m_kept, slot.Pattern, std::max(from, resume));
+        slot.KeptScanned = m_kept.size();
+    }
+    return slot.KeptHit;
+}
+
+std::size_t TCutText::FindAcrossJunction(const TSlot& slot, std::size_t from) const
+{
+    const std::size_t n = slot.Pattern.size();
+    const std::size_t k = m_kept.size();
+    const std::size_t start = std::max(from, k + 1 >= n ? k + 1 - n : 0);
+    if (n < 2 || start >= k)
+        return kNotFound;
+    std::string joint(std::string_view(m_kept).substr(start));
+    joint.append(m_source.substr(m_rest, n - 1));
+    const std::size_t hit = joint.find(slot.Pattern);
+    return (hit != std::string::npos && start + hit < k) ? start + hit : kNotFound;
+}
+
+std::size_t TCutText::FindInRest(TSlot& slot, std::size_t from)
+{
+    const std::size_t k = m_kept.size();
+    const std::size_t restFrom = m_rest + (from > k ? from - k : 0);
+    if (restFrom > m_source.size())
+        return kNotFound;
+    // An earlier answer stays right for any later start up to it, since the source never changes.
+    const bool known = slot.RestFrom != kNotFound && restFrom >= slot.RestFrom
+        && (slot.RestHit == kNotFound || restFrom <= slot.RestHit);
+    if (!known) {
+        slot.RestFrom = restFrom;
+        slot.RestHit = FindText(m_source, slot.Pattern, restFrom);
+    }
+    return slot.RestHit == kNotFound ? kNotFound : k + (slot.RestHit - m_rest);
+}
+
+std::string TCutText::Extract(std::size_t pos, std::size_t count) const
+{
+    std::string out;
+    const std::size_t size = Size();
+    if (pos >= size)
+        return out;
+    count = std::min(count, size - pos);
+    out.reserve(count);
+    const std::size_t k = m_kept.size();
+    if (pos < k) {
+        const std::size_t fromKept = std::min(count, k - pos);
+        out.append(m_kept, pos, fromKept);
+        pos += fromKept;
+        count -= fromKept;
+    }
+    if (count > 0)
+        out.append(m_source.substr(m_rest + (pos - k), count));
+    return out;
+}
+
+std::string_view TCutText::RestView(std::size_t pos, std::size_t count) const
+{
+    const std::size_t k = m_kept.size();
+    if (pos < k)
+        return {};
+    return m_source.substr(std::min(m_source.size(), m_rest + (pos - k)), count);
+}
+
+void TCutText::ForgetKeptFrom(std::size_t pos)
+{
+    for (std::size_t i = 0; i < m_slotCount; ++i) {
+        TSlot& slot = m_slots[i];
+        if (slot.KeptFrom != kNotFound && slot.KeptFrom > pos) {
+            slot.KeptFrom = kNotFound;
+            continue;
+        }
+        if (slot.KeptHit != kNotFound && slot.KeptHit + slot.Pattern.size() > pos)
+            slot.KeptHit = kNotFound;
+        slot.KeptScanned = std::min(slot.KeptScanned, pos);
+    }
+}
+
+void TCutText::Remove(std::size_t pos, std::size_t count)
+{
+    const std::size_t k = m_kept.size();
+    if (pos < k) {
+        const std::size_t fromKept = std::min(count, k - pos);
+        m_kept.erase(pos, fromKept);
+        ForgetKeptFrom(pos);
+        m_rest = std::min(m_source.size(), m_rest + (count - fromKept));
+        return;
+    }
+    const std::size_t skip = std::min(pos - k, m_source.size() - m_rest);
+    m_kept.append(m_source.substr(m_rest, skip));
+    m_rest = std::min(m_source.size(), m_rest + skip + count);
+}
+
+TElementSlots AddElementSlots(TCutText& text, std::string_view open, std::string_view close)
+{
+    TElementSlots slots;
+    slots.Open = text.AddPattern(open);
+    slots.Close = text.AddPattern(close);
+    slots.Gt = text.AddPattern(">");
+    slots.OpenLen = open.size();
+    slots.CloseLen = close.size();
+    return slots;
+}
+
+TTextRange FindElement(TCutText& text, const TElementSlots& slots, std::size_t limit)
+{
+    const std::size_t p = text.Find(slots.Open);
+    if (p == kNotFound || p + slots.OpenLen > limit)
+        return {};
+    std::size_t gt = text.Find(slots.Gt, p);
+    if (gt != kNotFound && gt >= limit)
+        gt = kNotFound;
+    const bool selfClosing = gt != kNotFound && text.At(gt - 1) == '/';
+    std::size_t close = text.Find(slots.Close);
+    if (close != kNotFound && close + slots.CloseLen > limit)
+        close = kNotFound;
+    return ElementRangeAt(p, gt, selfClosing, close, slots.CloseLen, limit);
+}
+
+TAttributeSlots AddAttributeSlots(TCutText& text, std::string_view key)
+{
+    TAttributeSlots slots;
+    slots.Key = text.AddPattern(key);
+    slots.Quote = text.AddPattern("\"");
+    slots.KeyLen = key.size();
+    return slots;
+}
+
+bool FindAttribute(
+    TCutText& text, const TAttributeSlots& slots, std::size_t from, std::size_t limit, TTextRange& value)
+{
+    const std::size_t key = text.Find(slots.Key, from);
+    if (key == kNotFound || key + slots.KeyLen > limit)
+        return false;
+    // The first character after "=" is taken for the opening quote and dropped.
+    const std::size_t start = std::min(key + slots.KeyLen + 1, limit);
+    const std::size_t quote = text.Find(slots.Quote, start);
+    const std::size_t end = (quote == kNotFound || quote > limit) ? limit : quote;
+    value = { start, end - start };
+    return true;
+}
+
+} // namespace pivrel::wml

@@ -1,0 +1,38 @@
+// Deck text in, element records out: the deck parser, the card parser and the text operations
+// must finish on any bytes and leave records that can be read field by field.
+#include "base/StringList.h"
+#include "wml/WMLDeck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace {
+
+std::size_t Touch(const pivrel::wml::TWMLObject& record)
+{
+    std::size_t sum = record.WMLCode.size() + record.GetVarName().size() + record.GetVarValue().size()
+        + record.GetIVarName().size() + record.GetIVarValue().size() + record.VarObject.NameList.size()
+        + record.VarObject.SetVarNames.size() + static_cast<std::size_t>(record.TextFont.Size);
+    sum += std::string_view(record.ClassName()).size();
+    return sum;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    pivrel::wml::TWMLDeck deck;
+    deck.Parse(pivrel::base::SplitLines(text));
+    std::size_t sum = 0;
+    for (const pivrel::wml::TWMLCardEntry& entry : deck.CardList) {
+        sum += entry.Key.size() + Touch(*entry.Card) + entry.Card->Title.size();
+        for (const pivrel::wml::TWMLElement& element : entry.Card->Elements)
+            sum += element.Key.size() + Touch(*element.Object);
+        for (const pivrel::wml::TCardVariable& variable : entry.Card->Variables)
+            sum += variable.Key.size() + variable.Variable->VarName.size();
+    }
+    sum += static_cast<std::size_t>(deck.CardIndexForURL("x#a"));
+    return sum == static_cast<std::size_t>(-1) ? 1 : 0;
+}

@@ -1,0 +1,187 @@
+#include "wml/WMLDeck.h"
+
+#include <gtest/gtest.h>
+
+namespace pivrel::wml {
+namespace {
+
+    std::vector<std::string> CardIDs(const TWMLDeck& deck)
+    {
+        std::vector<std::string> ids;
+        for (const TWMLCardEntry& entry : deck.CardList)
+            ids.push_back(entry.Key);
+        return ids;
+    }
+
+    std::string FirstText(const TWMLCard& card)
+    {
+        for (const TWMLElement& element : card.Elements) {
+            if (element.Object->Class() == TWMLClass::Text)
+                return static_cast<const TWMLText&>(*element.Object).Text;
+        }
+        return "<none>";
+    }
+
+    TEST(WMLDeckParse, CardsTemplateAndEvents)
+    {
+        TWMLDeck deck;
+        std::vector<std::string> events;
+        deck.OnParsing = [&](TWMLDeck&) { events.push_back("parsing"); };
+        deck.OnParseComplete = [&](TWMLDeck&) { events.push_back("complete"); };
+        deck.OnParseError = [&](TWMLDeck&) { events.push_back("error"); };
+        deck.MainFont.Name = "Tahoma";
+        deck.MainFont.Size = 14;
+        deck.MainFont.Bold = true;
+        EXPECT_TRUE(deck.Parse({ "<?xml version=\"1.0\"?>", "<wml>", "<card id=\"a\" title=\"A\">",
+            "<p>One</p></card>", "<template><do type=\"prev\" label=\"Back\"><prev/></do></template>",
+            "<card id=\"b\"><p>Two</p></card>", "</wml>" }));
+        EXPECT_EQ(events, (std::vector<std::string> { "parsing", "complete" }));
+        EXPECT_EQ(CardIDs(deck), (std::vector<std::string> { "a", "b" }));
+        EXPECT_EQ(deck.Template, "<template><do type=\"prev\" label=\"Back\"><prev/></do></template>");
+        for (const TWMLCardEntry& entry : deck.CardList) {
+            const TWMLCard& card = *entry.Card;
+            // Every card sees the template, wherever it stands, ahead of its own elements.
+            EXPECT_EQ(card.Template, deck.Template);
+            ASSERT_FALSE(card.Elements.empty());
+            EXPECT_EQ(card.Elements[0].Key, "Back");
+            EXPECT_EQ(card.TextFont.Name, "Arial");
+            EXPECT_EQ(card.TextFont.Size, 10);
+            EXPECT_TRUE(card.TextFont.Bold);
+        }
+        EXPECT_EQ(FirstText(*deck.CardList[0].Card), "One");
+        EXPECT_EQ(deck.CardList[1].Card->WMLCode, "<card id=\"b\"><p>Two</p></card>");
+        EXPECT_EQ(deck.WMLCode.substr(0, 5), "<?xml");
+    }
+
+    TEST(WMLDeckParse, RejectedTextLeavesNoCards)
+    {
+        TWMLDeck deck;
+        ASSERT_TRUE(deck.Parse({ "<wml><card id=\"x\">x</card></wml>" }));
+        int errors = 0;
+        int completes = 0;
+        deck.OnParseError = [&](TWMLDeck&) { ++errors; };
+        deck.OnParseComplete = [&](TWMLDeck&) { ++completes; };
+        deck.CurrentCard = 3;
+        EXPECT_FALSE(deck.Parse({ "<wml><card id=\"only\">no closing tag</wml>" }));
+        EXPECT_TRUE(deck.CardList.empty());
+        EXPECT_TRUE(deck.WMLCode.empty());
+        EXPECT_EQ(errors, 1);
+        EXPECT_EQ(completes, 1);
+        EXPECT_EQ(deck.CurrentCard, 3); // card rendering sets it again
+    }
+
+    TEST(WMLDeckParse, OddCardLayouts)
+    {
+        struct TCase {
+            TStringList Lines;
+            std::vector<std::string> IDs;
+        };
+
+        const TCase cases[] = {
+            { { "<wml><card id=\"a\"/><card id=\"b\">x</card></wml>" }, { "a", "b" } },
+            { { "<wml><card name=\"start\">x</card><card name=\"video\">y</card></wml>" }, { "start", "" } },
+            { { "<wml><card id=\"a\">x</card><card id=\"a\">y</card><card>z</card></wml>" },
+                { "a", "a", "" } },
+            // A stray closing tag before the first card: the search cannot delimit it.
+            { { "<wml></card><card id=\"a\">x</card></wml>" }, {} },
+            // Nested cards end at the first closing tag; the outer rest is no card.
+            { { "<wml><card id=\"a\"><card id=\"b\">x</card>y</card></wml>" }, { "a" } },
+            // Cutting a card can join "<ca" and "rd" into a new card start.
+            { { "<wml><ca<card id=\"a\">x</card>rd id=\"b\">y</card></wml>" }, { "a", "b" } },
+            { { "<wml>", "</wml><card>x</card>" }, {} },
+            { { "<WML>", "<CARD ID=\"Up\">x</CARD>", "</WML>" }, { "Up" } },
+        };
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(c.Lines[0]);
+            TWMLDeck deck;
+            EXPECT_EQ(deck.Parse(c.Lines), !c.IDs.empty());
+            EXPECT_EQ(CardIDs(deck), c.IDs);
+        }
+    }
+
+    TEST(WMLDeckParse, TemplateWithinCardsChangesAsCardsAreCut)
+    {
+        // The template's closing tag lies after the first card: its text shrinks once that card is cut.
+        TWMLDeck deck;
+        ASSERT_TRUE(deck.Parse(
+            { "<wml><template><card id=\"a\">x</card>t</template><card id=\"b\">y</card></wml>" }));
+        EXPECT_EQ(CardIDs(deck), (std::vector<std::string> { "a", "b" }));
+        EXPECT_EQ(deck.CardList[0].Card->Template, "<template><card id=\"a\">x</card>t</template>");
+        EXPECT_EQ(deck.CardList[1].Card->Template, "<template>t</template>");
+    }
+
+    TEST(WMLDeckParse, CardTimerAndImagesAreHandedToEveryCard)
+    {
+        class TLoader : public TCardImageLoader
+        {
+        public:
+            void LoadCardImage(TWMLImage&, const std::string& src) override { Sources.push_back(src); }
+
+            std::vector<std::string> Sources;
+        } loader;
+
+        TWMLDeck deck;
+        std::vector<std::string> urls;
+        deck.ImageLoader = &loader;
+        deck.OnCardTimer = [&](const std::string& url) { urls.push_back(url); };
+        ASSERT_TRUE(
+            deck.Parse({ "<wml><card ontimer=\"#b\"><img src=\"a.wbmp\"/></card><card id=\"b\"/></wml>" }));
+        EXPECT_EQ(loader.Sources, (std::vector<std::string> { "a.wbmp" }));
+        deck.CardList[0].Card->TimerExpired();
+        EXPECT_EQ(urls, (std::vector<std::string> { "#b" }));
+    }
+
+    TEST(WMLDeckParse, DeckLimitStopsBuildingCards)
+    {
+        TWMLDeck deck;
+        deck.Limits.BytesPerInputByte = 1;
+        deck.Limits.Slack = 0;
+        // Every card gets the whole template, so the card texts add up to more than the deck.
+        std::string text = "<wml><template>" + std::string(200, 'x') + "</template>";
+        for (int i = 0; i < 10; ++i)
+            text += "<card id=\"c" + std::to_string(i) + "\">y</card>";
+        text += "</wml>";
+        EXPECT_TRUE(deck.Parse({ text }));
+        EXPECT_GT(deck.CardList.size(), 0u);
+        EXPECT_LT(deck.CardList.size(), 10u);
+    }
+
+    TEST(WMLDeckParse, HostileDecksFinish)
+    {
+        const auto repeat = [](std::string_view piece, std::size_t times) {
+            std::string out;
+            for (std::size_t i = 0; i < times; ++i)
+                out.append(piece);
+            return out;
+        };
+        const std::string decks[] = {
+            "<wml>" + repeat("<card>", 30000) + "</card></wml>",
+            "<wml>" + repeat("<card id=\"a\">x</card>", 10000) + "</wml>",
+            "<wml><card>" + repeat("<select><option>x</option>", 5000) + "</select></card></wml>",
+            "<wml><template><do type=\"prev\"><prev/></do>" + repeat("<card>x</card>", 300)
+                + "</template></wml>",
+            "<wml>" + repeat("</card><card>", 10000) + "</wml>",
+        };
+        for (const std::string& text : decks) {
+            TWMLDeck deck;
+            deck.Parse({ text });
+            EXPECT_LE(deck.CardList.size(), 10000u);
+        }
+    }
+
+    TEST(WMLDeckCards, CardIndexForURL)
+    {
+        TWMLDeck deck;
+        ASSERT_TRUE(
+            deck.Parse({ "<wml><card id=\"Main\">a</card><card id=\"Next\">b</card><card>c</card></wml>" }));
+        EXPECT_EQ(deck.CardIndexForURL("http://h/d.wml"), 0);
+        EXPECT_EQ(deck.CardIndexForURL("http://h/d.wml#next"), 1);
+        EXPECT_EQ(deck.CardIndexForURL("http://h/d.wml#NEXT"), 1);
+        EXPECT_EQ(deck.CardIndexForURL("#missing"), 0);
+        EXPECT_EQ(deck.CardIndexForURL("d.wml#Next#x"), 0);
+        // An empty fragment names the first card without an id.
+        EXPECT_EQ(deck.CardIndexForURL("d.wml#"), 2);
+    }
+
+} // namespace
+} // namespace pivrel::wml
