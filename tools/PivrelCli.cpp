@@ -1,7 +1,18 @@
-#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
 
-int main()
+#include "tools/CliCommands.h"
+
+int main(int argc, char** argv)
 {
-    std::puts("pivrel-cli: not yet");
-    return 64;
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const int status = pivrel::tools::RunCli(args, std::cout, std::cerr);
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "pivrel-cli: cannot write the output\n";
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

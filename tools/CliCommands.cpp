@@ -1,0 +1,505 @@
+#include "tools/CliCommands.h"
+
+#include "engine/WMLBrowser.h"
+#include "wml/Charset.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tools/Json.h"
+
+namespace pivrel::tools {
+
+namespace {
+
+    using namespace pivrel::wml;
+
+    // Output is gathered and handed to the stream in blocks of about this size.
+    constexpr std::size_t kFlushThreshold = std::size_t(1) << 16;
+
+    constexpr std::string_view kUsage
+        = "usage: pivrel-cli elements FILE [--card ID]\n"
+          "       pivrel-cli resolve BASE TARGET [--fresh]\n"
+          "       pivrel-cli vars FILE [--set NAME=VALUE]... [--url TARGET] [--post]"
+          " [--text TEXT]\n"
+          "       pivrel-cli --help\n"
+          "\n"
+          "  elements  parse a deck and print its cards and element records as JSON Lines\n"
+          "  resolve   resolve TARGET against BASE as the browser does and print the parts\n"
+          "  vars      parse a deck, assign variables, and print the substituted address,\n"
+          "            POST body and text\n";
+
+    // Reads the whole file in as few calls as its size allows.
+    bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+
+        struct stat info { };
+
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            error = std::strerror(EISDIR);
+            return false;
+        }
+        bytes.clear();
+        if (info.st_size > 0)
+            bytes.reserve(std::size_t(info.st_size));
+        char buffer[1 << 16];
+        while (true) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                bytes.append(buffer, std::size_t(n));
+            } else if (n == 0) {
+                break;
+            } else if (errno != EINTR) {
+                error = std::strerror(errno);
+                ::close(fd);
+                return false;
+            }
+        }
+        ::close(fd);
+        return true;
+    }
+
+    void AppendStringArray(std::string& out, const TStringList& list)
+    {
+        out += '[';
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (i != 0)
+                out += ',';
+            AppendJsonString(out, list[i]);
+        }
+        out += ']';
+    }
+
+    void AppendFontFields(std::string& out, const TFontDesc& font)
+    {
+        TJsonObject json(out);
+        json.String("Name", font.Name).Int("Size", font.Size);
+        json.Bool("Bold", font.Bold).Bool("Italic", font.Italic).Bool("Underline", font.Underline);
+        json.Close();
+    }
+
+    // Runs of records share their font; its JSON text is built once per change.
+    class TFontCache
+    {
+    public:
+        void Append(std::string& out, const TFontDesc& font)
+        {
+            if (!m_valid || !(font == m_font)) {
+                m_font = font;
+                m_json.clear();
+                AppendFontFields(m_json, font);
+                m_valid = true;
+            }
+            out += m_json;
+        }
+
+    private:
+        bool m_valid = false;
+        TFontDesc m_font;
+        std::string m_json;
+    };
+
+    bool IsEmptyVariable(const TWMLVariable& v)
+    {
+        return v.VarName.empty() && v.VarValue.empty() && v.iVarName.empty() && v.iVarValue.empty()
+            && v.NameList.empty() && v.ValueList.empty() && v.OnPickList.empty() && v.SetVarNames.empty()
+            && v.SetVarValues.empty() && v.DefaultValue.empty() && v.DefaultIValue.empty() && !v.PostVariable;
+    }
+
+    // Most records carry no variable; their object is always the same text.
+    constexpr std::string_view kEmptyVariable
+        = R"({"VarName":"","VarValue":"","iVarName":"","iVarValue":"","NameList":[],"ValueList":[],)"
+          R"("OnPickList":[],"SetVarNames":[],"SetVarValues":[],"DefaultValue":"","DefaultIValue":"",)"
+          R"("PostVariable":false})";
+
+    void AppendVariable(std::string& out, const TWMLVariable& v)
+    {
+        if (IsEmptyVariable(v)) {
+            out += kEmptyVariable;
+            return;
+        }
+        TJsonObject json(out);
+        json.String("VarName", v.VarName).String("VarValue", v.VarValue);
+        json.String("iVarName", v.iVarName).String("iVarValue", v.iVarValue);
+        AppendStringArray(json.Key("NameList"), v.NameList);
+        AppendStringArray(json.Key("ValueList"), v.ValueList);
+        AppendStringArray(json.Key("OnPickList"), v.OnPickList);
+        AppendStringArray(json.Key("SetVarNames"), v.SetVarNames);
+        AppendStringArray(json.Key("SetVarValues"), v.SetVarValues);
+        json.String("DefaultValue", v.DefaultValue).String("DefaultIValue", v.DefaultIValue);
+        json.Bool("PostVariable", v.PostVariable);
+        json.Close();
+    }
+
+    void AppendImageFields(TJsonObject& json, const TWMLImage& e)
+    {
+        json.String("Alt", e.Alt).String("Src", e.Src).String("LocalSrc", e.LocalSrc);
+        json.String("VSpave", e.VSpave).String("HSpace", e.HSpace).String("Align", e.Align);
+        json.String("Width", e.Width).String("Height", e.Height);
+        json.Int("SourceWidth", e.SourceWidth).Int("SourceHeight", e.SourceHeight);
+    }
+
+    // The fields each record class adds to TWMLObject, in declaration order. The picture itself,
+    // PassChar and Color are left out: they are not text and no parser sets them.
+    void AppendOwnFields(TJsonObject& json, const TWMLObject& element)
+    {
+        switch (element.Class()) {
+        case TWMLClass::Text:
+            json.String("Text", static_cast<const TWMLText&>(element).Text);
+            break;
+        case TWMLClass::BR:
+            json.String("Mode", static_cast<const TWMLBR&>(element).Mode);
+            break;
+        case TWMLClass::Link: {
+            const auto& e = static_cast<const TWMLLink&>(element);
+            json.String("Text", e.Text).String("Link", e.Link).Int("JumpID", e.JumpID).Bool("Post", e.Post);
+            break;
+        }
+        case TWMLClass::Btn: {
+            const auto& e = static_cast<const TWMLBtn&>(element);
+            json.String("Link", e.Link).String("BtName", e.BtName).String("Caption", e.Caption);
+            json.String("DoType", e.DoType).Bool("Post", e.Post).Bool("Refresh", e.Refresh);
+            break;
+        }
+        case TWMLClass::Timer: {
+            const auto& e = static_cast<const TWMLTimer&>(element);
+            json.String("Link", e.Link).Int("Time", e.Time);
+            break;
+        }
+        case TWMLClass::Input: {
+            const auto& e = static_cast<const TWMLInput&>(element);
+            json.String("Title", e.Title).String("DefaultText", e.DefaultText).String("Size", e.Size);
+            json.String("MaxLength", e.MaxLength).Bool("Password", e.Password);
+            break;
+        }
+        case TWMLClass::Image:
+            AppendImageFields(json, static_cast<const TWMLImage&>(element));
+            break;
+        case TWMLClass::Select: {
+            const auto& e = static_cast<const TWMLSelect&>(element);
+            json.String("Title", e.Title).Bool("Multiple", e.Multiple);
+            break;
+        }
+        case TWMLClass::PostVariable: {
+            const auto& e = static_cast<const TWMLPostVariable&>(element);
+            json.String("Name", e.Name).String("Value", e.Value).String("DefVaulue", e.DefVaulue);
+            break;
+        }
+        case TWMLClass::PivrelVersion:
+            json.String("NewestVersion", static_cast<const TWMLPivrelVersion&>(element).NewestVersion);
+            break;
+        case TWMLClass::Object:
+        case TWMLClass::AlignmentChange:
+        case TWMLClass::Card:
+        case TWMLClass::Deck:
+            break;
+        }
+    }
+
+    void AppendCardLine(std::string& out, const TWMLCard& card, std::size_t index)
+    {
+        out += "{\"card\":";
+        TJsonObject json(out);
+        json.Int("index", std::int64_t(index)).String("ID", card.ID).String("Title", card.Title);
+        json.Bool("NewContext", card.NewContext).String("OnTimerURL", card.OnTimerURL);
+        json.Int("elements", std::int64_t(card.Elements.size()));
+        json.Close();
+        out += "}\n";
+    }
+
+    void FlushIfFull(std::ostream& out, std::string& buffer, bool force)
+    {
+        if (buffer.size() >= kFlushThreshold || (force && !buffer.empty())) {
+            out.write(buffer.data(), std::streamsize(buffer.size()));
+            buffer.clear();
+        }
+    }
+
+    // The command line after the subcommand: positional arguments and the options the subcommand
+    // knows. Options may stand anywhere; "--" ends them.
+    struct TParsedArgs {
+        std::vector<std::string> Positional;
+        std::vector<std::pair<std::string, std::string>> Options;
+        std::string Error;
+        bool Help = false;
+
+        bool Has(std::string_view name) const
+        {
+            for (const auto& option : Options) {
+                if (option.first == name)
+                    return true;
+            }
+            return false;
+        }
+
+        std::optional<std::string> Last(std::string_view name) const
+        {
+            std::optional<std::string> value;
+            for (const auto& option : Options) {
+                if (option.first == name)
+                    value = option.second;
+            }
+            return value;
+        }
+    };
+
+    struct TOptionRule {
+        std::string_view Name;
+        bool TakesValue;
+    };
+
+    TParsedArgs ParseArgs(const std::vector<std::string>& args, std::initializer_list<TOptionRule> rules)
+    {
+        TParsedArgs parsed;
+        bool optionsEnded = false;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+                parsed.Positional.push_back(arg);
+                continue;
+            }
+            if (arg == "--") {
+                optionsEnded = true;
+                continue;
+            }
+            if (arg == "--help") {
+                parsed.Help = true;
+                continue;
+            }
+            const TOptionRule* rule = nullptr;
+            for (const TOptionRule& candidate : rules) {
+                if (candidate.Name == arg)
+                    rule = &candidate;
+            }
+            if (!rule) {
+                parsed.Error = "unknown option '" + arg + "'";
+                return parsed;
+            }
+            if (rule->TakesValue && i + 1 >= args.size()) {
+                parsed.Error = "option '" + arg + "' needs a value";
+                return parsed;
+            }
+            parsed.Options.emplace_back(arg, rule->TakesValue ? args[++i] : std::string());
+        }
+        return parsed;
+    }
+
+    int UsageError(std::ostream& err, const std::string& reason)
+    {
+        err << "pivrel-cli: " << reason << "\n" << kUsage;
+        return kExitUsage;
+    }
+
+    int FileError(std::ostream& err, const std::string& path, const std::string& reason)
+    {
+        err << "pivrel-cli: cannot read '" << path << "': " << reason << "\n";
+        return kExitFileError;
+    }
+
+    bool CheckPositional(const TParsedArgs& parsed, std::size_t count, std::string& reason)
+    {
+        if (!parsed.Error.empty())
+            reason = parsed.Error;
+        else if (parsed.Positional.size() < count)
+            reason = "missing argument";
+        else if (parsed.Positional.size() > count)
+            reason = "unexpected argument '" + parsed.Positional[count] + "'";
+        return reason.empty();
+    }
+
+    int RunElements(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+    {
+        const TParsedArgs parsed = ParseArgs(args, { { "--card", true } });
+        if (parsed.Help) {
+            out << kUsage;
+            return kExitOk;
+        }
+        std::string reason;
+        if (!CheckPositional(parsed, 1, reason))
+            return UsageError(err, reason);
+        TWMLDeck deck;
+        bool accepted = false;
+        if (!LoadDeckFile(parsed.Positional[0], deck, accepted, reason))
+            return FileError(err, parsed.Positional[0], reason);
+        WriteDeckLines(out, deck, accepted, parsed.Last("--card"));
+        return kExitOk;
+    }
+
+    int RunResolve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+    {
+        const TParsedArgs parsed = ParseArgs(args, { { "--fresh", false } });
+        if (parsed.Help) {
+            out << kUsage;
+            return kExitOk;
+        }
+        std::string reason;
+        if (!CheckPositional(parsed, 2, reason))
+            return UsageError(err, reason);
+        out << ResolveJson(parsed.Positional[0], parsed.Positional[1], parsed.Has("--fresh")) << "\n";
+        return kExitOk;
+    }
+
+    bool ApplySets(const TParsedArgs& parsed, engine::TWMLBrowser& browser, std::string& reason)
+    {
+        for (const auto& [name, value] : parsed.Options) {
+            if (name != "--set")
+                continue;
+            const std::size_t equals = value.find('=');
+            if (equals == std::string::npos) {
+                reason = "--set needs NAME=VALUE, got '" + value + "'";
+                return false;
+            }
+            browser.SetVariable(
+                std::string_view(value).substr(0, equals), std::string_view(value).substr(equals + 1));
+        }
+        return true;
+    }
+
+    int RunVars(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+    {
+        const TParsedArgs parsed = ParseArgs(
+            args, { { "--set", true }, { "--url", true }, { "--post", false }, { "--text", true } });
+        if (parsed.Help) {
+            out << kUsage;
+            return kExitOk;
+        }
+        std::string reason;
+        if (!CheckPositional(parsed, 1, reason))
+            return UsageError(err, reason);
+        engine::TWMLBrowser browser;
+        bool accepted = false;
+        if (!LoadDeckFile(parsed.Positional[0], browser.WMLDeck, accepted, reason))
+            return FileError(err, parsed.Positional[0], reason);
+        if (!ApplySets(parsed, browser, reason))
+            return UsageError(err, reason);
+
+        const std::optional<std::string> url = parsed.Last("--url");
+        const bool post = parsed.Has("--post");
+        const std::optional<std::string> text = parsed.Last("--text");
+        std::string line;
+        TJsonObject json(line);
+        if (url || post) {
+            const std::string replaced = browser.ReplaceVariables(url.value_or(std::string()), post);
+            if (url)
+                json.String("url", replaced);
+        }
+        if (post) {
+            if (browser.SendStream)
+                json.String("body", *browser.SendStream);
+            else
+                json.Null("body");
+        }
+        if (text)
+            json.String("text", browser.ExpandText(*text));
+        json.Close();
+        out << line << "\n";
+        return kExitOk;
+    }
+
+    void AppendElementJson(
+        std::string& out, const TWMLObject& element, std::string_view key, TFontCache& fonts)
+    {
+        TJsonObject json(out);
+        json.String("class", element.ClassName()).String("key", key);
+        json.Int("Alignment", static_cast<int>(element.Alignment));
+        fonts.Append(json.Key("TextFont"), element.TextFont);
+        AppendOwnFields(json, element);
+        AppendVariable(json.Key("VarObject"), element.VarObject);
+        json.Close();
+    }
+
+} // namespace
+
+std::string_view UsageText()
+{
+    return kUsage;
+}
+
+bool LoadDeckFile(const std::string& path, TWMLDeck& deck, bool& accepted, std::string& error)
+{
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, error))
+        return false;
+    const base::TStringList lines = base::SplitLines(DeckTextToUtf8(bytes));
+    deck.Clear();
+    accepted = deck.Parse(lines);
+    return true;
+}
+
+void AppendElementJson(std::string& out, const TWMLObject& element, std::string_view key)
+{
+    TFontCache fonts;
+    AppendElementJson(out, element, key, fonts);
+}
+
+void WriteDeckLines(
+    std::ostream& out, const TWMLDeck& deck, bool accepted, const std::optional<std::string>& cardId)
+{
+    std::string buffer;
+    buffer.reserve(kFlushThreshold * 2);
+    TFontCache fonts;
+    buffer += "{\"deck\":";
+    TJsonObject json(buffer);
+    json.Bool("accepted", accepted).Int("cards", std::int64_t(deck.CardList.size()));
+    json.String("Template", deck.Template);
+    json.Close();
+    buffer += "}\n";
+    for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
+        const TWMLCard* card = deck.CardList[i].Card.get();
+        if (!card || (cardId && card->ID != *cardId))
+            continue;
+        AppendCardLine(buffer, *card, i);
+        for (const TWMLElement& element : card->Elements) {
+            if (!element.Object)
+                continue;
+            AppendElementJson(buffer, *element.Object, element.Key, fonts);
+            buffer += '\n';
+            FlushIfFull(out, buffer, false);
+        }
+    }
+    FlushIfFull(out, buffer, true);
+}
+
+std::string ResolveJson(std::string_view base, std::string_view target, bool fresh)
+{
+    engine::TURLParser parser;
+    parser.Clear();
+    parser.Resolve(base, fresh);
+    parser.Resolve(target, fresh);
+    std::string line;
+    TJsonObject json(line);
+    json.String("CompleteURL", parser.CompleteURL).String("Protocol", parser.Protocol);
+    json.String("Host", parser.Host).String("Path", parser.Path).String("Document", parser.Document);
+    json.String("Parameters", parser.Parameters).String("PageHOP", parser.PageHOP);
+    json.Close();
+    return line;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return kExitOk;
+    }
+    if (args.empty())
+        return UsageError(err, "missing command");
+    if (args[0] == "elements")
+        return RunElements(args, out, err);
+    if (args[0] == "resolve")
+        return RunResolve(args, out, err);
+    if (args[0] == "vars")
+        return RunVars(args, out, err);
+    return UsageError(err, "unknown command '" + args[0] + "'");
+}
+
+} // namespace pivrel::tools
