@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build)
 for what in "${@:-build}"; do
     case "$what" in
-        build) ;;
+        build) packages+=(qt6-base-dev libgl-dev fonts-liberation) ;;
         test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
         bench) packages+=(libbenchmark-dev libxml2-dev libxml2-utils hyperfine) ;;
         *) echo "install-deps: unknown set '$what'" >&2; exit 64 ;;
