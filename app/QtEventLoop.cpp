@@ -17,6 +17,9 @@ struct TQtEventLoop::TState {
     QObject Context;
     std::vector<std::unique_ptr<QObject>> Graveyard;
     int CallbackDepth = 0;
+    // Counts the core's callbacks run, so that a timed wait can tell its own events from Qt's
+    // housekeeping (a notifier going away, say), which must not end it early.
+    unsigned long long Dispatched = 0;
 
     void Bury(std::unique_ptr<QObject> object)
     {
@@ -42,6 +45,7 @@ namespace {
             : m_state(state)
         {
             ++m_state.CallbackDepth;
+            ++m_state.Dispatched;
         }
 
         ~TCallbackScope() { --m_state.CallbackDepth; }
@@ -187,13 +191,22 @@ void TQtEventLoop::ProcessPending()
 void TQtEventLoop::WaitAndProcess(int timeoutMs)
 {
     m_state->CollectGraveyard();
-    std::unique_ptr<QTimer> wake;
-    if (timeoutMs >= 0) {
-        wake = std::make_unique<QTimer>();
-        wake->setSingleShot(true);
-        wake->start(timeoutMs);
+    if (timeoutMs < 0) {
+        // Any event ends an open wait, so that a caller's condition changed by a window event
+        // (the Stop button, say) is looked at again at once.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        m_state->CollectGraveyard();
+        return;
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    bool expired = false;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&wake, &QTimer::timeout, [&expired] { expired = true; });
+    wake.start(timeoutMs);
+    const auto before = m_state->Dispatched;
+    while (!expired && m_state->Dispatched == before)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     m_state->CollectGraveyard();
 }
 
