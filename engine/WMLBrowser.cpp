@@ -1,300 +1,500 @@
 #include "engine/WMLBrowser.h"
 
+#include "base/Event.h"
+#include "base/PollEventLoop.h"
+#include "engine/CardImageLoader.h"
+#include "engine/FileIO.h"
+#include "engine/Maker.h"
+#include "wml/Charset.h"
+
 #include <algorithm>
-#include <array>
-#include <vector>
+#include <cctype>
+#include <charconv>
 
 namespace pivrel::engine {
 
+using base::Fire;
+
 namespace {
 
-    constexpr char kDollarPlaceholder = '\x01';
+    constexpr std::string_view kBodyFileSuffix = ".$$$";
+    // A deck larger than the client accepts over the network is not read from disk either.
+    constexpr std::size_t kMaxDocumentBytes = static_cast<std::size_t>(net::THttpCli::kDefaultMaxBodySize);
 
-    // For each prefix of the pattern, the length of its longest proper border: lets the search below step
-    // on without ever going back in the text, whatever names and texts the deck holds.
-    std::vector<std::size_t> Borders(std::string_view pattern)
+    std::string CutFragment(const std::string& url)
     {
-        std::vector<std::size_t> borders(pattern.size(), 0);
-        std::size_t k = 0;
-        for (std::size_t i = 1; i < pattern.size(); ++i) {
-            while (k > 0 && pattern[i] != pattern[k])
-                k = borders[k - 1];
-            if (pattern[i] == pattern[k])
-                ++k;
-            borders[i] = k;
+        return url.substr(0, url.find('#'));
+    }
+
+    std::string FragmentOf(const std::string& url)
+    {
+        std::size_t hash = url.find('#');
+        return hash == std::string::npos ? std::string() : url.substr(hash);
+    }
+
+    bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+    {
+        return text.size() >= prefix.size()
+            && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a))
+                       == std::tolower(static_cast<unsigned char>(b));
+               });
+    }
+
+    // Scheme, "://" and authority of an absolute address ("http://host:port"), or empty.
+    std::string Origin(const std::string& address)
+    {
+        std::size_t mark = address.find("://");
+        if (mark == std::string::npos)
+            return {};
+        return address.substr(0, address.find('/', mark + 3));
+    }
+
+    const char* StateText(net::THttpState state)
+    {
+        switch (state) {
+        case net::httpReady:
+            return "Ready";
+        case net::httpNotConnected:
+            return "Not Connected";
+        case net::httpConnected:
+            return "Connected";
+        case net::httpDnsLookup:
+            return "DNS Lookup";
+        case net::httpDnsLookupDone:
+            return "DNS Lookup Complete";
+        case net::httpWaitingHeader:
+            return "Waiting for Header";
+        case net::httpWaitingBody:
+            return "Waiting for Body";
+        case net::httpAborting:
+            return "Aborting";
         }
-        return borders;
+        return "";
     }
 
-    // Replaces every occurrence of pattern, left to right. The search resumes after each inserted value, so
-    // a value that holds the pattern itself is not searched again.
-    std::string ReplaceEach(std::string_view text, std::string_view pattern, std::string_view replacement)
+    // Sets a flag for the length of a scope, and clears it however the scope is left.
+    class TFlagScope
     {
-        if (pattern.empty() || text.size() < pattern.size()
-            || text.find(pattern.front()) == std::string_view::npos)
-            return std::string(text);
-        std::vector<std::size_t> borders = Borders(pattern);
-        std::string out;
-        std::size_t copied = 0;
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            while (k > 0 && text[i] != pattern[k])
-                k = borders[k - 1];
-            if (text[i] == pattern[k])
-                ++k;
-            if (k == pattern.size()) {
-                std::size_t start = i + 1 - k;
-                out.append(text.substr(copied, start - copied));
-                out.append(replacement);
-                copied = i + 1;
-                k = 0;
-            }
+    public:
+        explicit TFlagScope(bool& flag)
+            : m_flag(flag)
+        {
+            m_flag = true;
         }
-        if (copied == 0)
-            return std::string(text);
-        out.append(text.substr(copied));
-        return out;
-    }
 
-    // The name a reference stands for: the text after "$(" or "$", cut at the first ":" and the first ")".
-    std::string_view ReferenceName(std::string_view reference)
-    {
-        if (reference.starts_with("$("))
-            reference.remove_prefix(2);
-        else if (reference.starts_with("$"))
-            reference.remove_prefix(1);
-        reference = reference.substr(0, reference.find(':'));
-        return reference.substr(0, reference.find(')'));
-    }
+        ~TFlagScope() { m_flag = false; }
 
-    bool IsUnreserved(unsigned char c)
-    {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '_' || c == '.' || c == '~';
-    }
+        TFlagScope(const TFlagScope&) = delete;
+        TFlagScope& operator=(const TFlagScope&) = delete;
 
-    void AppendPercent(std::string& out, unsigned char c)
-    {
-        constexpr std::string_view kHex = "0123456789ABCDEF";
-        out.push_back('%');
-        out.push_back(kHex[c >> 4]);
-        out.push_back(kHex[c & 0x0F]);
-    }
+    private:
+        bool& m_flag;
+    };
 
-    int HexDigit(char c)
+    // Reports the first navigation to start and the last to end, however they nest.
+    class TBusyScope
     {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
-    // Calls visit for every element record of every card, in deck order.
-    template <typename Deck, typename Visit> void ForEachRecord(Deck& deck, Visit visit)
-    {
-        for (auto& entry : deck.CardList) {
-            if (!entry.Card)
-                continue;
-            for (auto& element : entry.Card->Elements) {
-                if (element.Object)
-                    visit(*element.Object);
-            }
+    public:
+        TBusyScope(int& depth, const std::function<void(bool)>& onBusy)
+            : m_depth(depth)
+            , m_onBusy(onBusy)
+        {
+            if (m_depth++ == 0)
+                Fire(m_onBusy, true);
         }
-    }
+
+        ~TBusyScope()
+        {
+            if (--m_depth == 0)
+                Fire(m_onBusy, false);
+        }
+
+        TBusyScope(const TBusyScope&) = delete;
+        TBusyScope& operator=(const TBusyScope&) = delete;
+
+    private:
+        int& m_depth;
+        const std::function<void(bool)>& m_onBusy;
+    };
 
 } // namespace
 
-TWMLBrowser::TWMLBrowser() = default;
-
-std::string TWMLBrowser::ReplaceVariables(std::string_view url, bool post)
+std::string ContentTypeCharset(std::string_view contentType)
 {
-    std::string result(url);
-    std::string body;
-    SendStream.reset();
-    for (auto& entry : WMLDeck.CardList) {
-        if (!entry.Card)
+    constexpr std::string_view kBlanks = " \t";
+    std::size_t semicolon = contentType.find(';');
+    while (semicolon != std::string_view::npos) {
+        contentType.remove_prefix(semicolon + 1);
+        semicolon = contentType.find(';');
+        std::string_view parameter = contentType.substr(0, semicolon);
+        parameter.remove_prefix(std::min(parameter.find_first_not_of(kBlanks), parameter.size()));
+        if (!StartsWithNoCase(parameter, "charset="))
             continue;
-        for (auto& element : entry.Card->Elements) {
-            if (!element.Object)
-                continue;
-            const wml::TWMLObject& record = *element.Object;
-            if (record.GetVarName().empty() && record.GetIVarName().empty())
-                continue;
-            if (!record.VarObject.PostVariable) {
-                result = ReplaceVar(result, record.GetVarName(), record.GetVarValue());
-                result = ReplaceVar(result, record.GetIVarName(), record.GetIVarValue());
-            } else if (post) {
-                AppendPostPair(body, record.VarObject);
-            }
-        }
-        // The body built so far is handed over after every card; a deck without cards hands over none.
-        SendStream = body;
+        parameter.remove_prefix(8);
+        parameter = parameter.substr(0, parameter.find_last_not_of(kBlanks) + 1);
+        if (parameter.size() >= 2 && parameter.front() == '"' && parameter.back() == '"')
+            parameter = parameter.substr(1, parameter.size() - 2);
+        return std::string(parameter);
     }
-    return result;
+    return {};
 }
 
-void TWMLBrowser::AppendPostPair(std::string& body, const wml::TWMLVariable& variable) const
+TWMLBrowser::TWMLBrowser()
+    : m_ownedLoop(std::make_unique<base::TPollEventLoop>())
+    , m_loop(*m_ownedLoop)
+    , HttpCli(m_loop)
 {
-    std::string value = variable.VarValue;
-    // A value that begins with "$" is a bare reference; one that merely contains one is sent as written.
-    if (value.starts_with("$"))
-        value = GetVariable(ReferenceName(value));
-    if (!body.empty())
-        body.push_back('&');
-    body += FormEncode(wml::DecodeEntityTable(variable.VarName));
-    body.push_back('=');
-    body += FormEncode(wml::DecodeEntityTable(value));
+    Construct();
 }
 
-std::string TWMLBrowser::ReplaceVar(std::string_view text, std::string_view name, std::string_view value)
+TWMLBrowser::TWMLBrowser(base::TEventLoop& loop)
+    : m_loop(loop)
+    , HttpCli(m_loop)
 {
-    if (name.empty() || text.find('$') == std::string_view::npos)
-        return std::string(text);
-    const std::string escaped = UrlEscape(wml::DecodeEntityTable(value));
-    const std::string unescaped = UrlUnescape(value);
-    const std::string bare(name);
-    const std::array<std::pair<std::string, std::string_view>, 7> forms { {
-        { "$(" + bare + ")", escaped },
-        { "$" + bare, escaped },
-        { "$(" + bare + ":escape)", escaped },
-        { "$(" + bare + ":e)", escaped },
-        { "$(" + bare + ":unesc)", unescaped },
-        { "$(" + bare + ":u)", unescaped },
-        { "$(" + bare + ":N)", value },
-    } };
-    std::string result(text);
-    for (const auto& [pattern, replacement] : forms)
-        result = ReplaceEach(result, pattern, replacement);
-    return result;
+    Construct();
 }
 
-std::string TWMLBrowser::GetVariable(std::string_view name) const
+TWMLBrowser::~TWMLBrowser()
 {
-    std::string result;
-    auto add = [&result](const std::string& value) {
-        if (result.empty())
-            result = value;
-        else
-            result += ";" + value;
-    };
-    ForEachRecord(WMLDeck, [&](const wml::TWMLObject& record) {
-        const wml::TWMLVariable& variable = record.VarObject;
-        if (record.GetVarName().empty() || variable.PostVariable)
-            return;
-        if (variable.VarName == name)
-            add(variable.VarValue);
-        else if (variable.iVarName == name)
-            add(variable.iVarValue);
-    });
-    return result;
+    // The deck must not reach the loader while it goes, nor the client the engine.
+    WMLDeck.ImageLoader = nullptr;
+    HttpCli.OnStateChange = nullptr;
+    m_cardTimer.reset();
 }
 
-void TWMLBrowser::SetVariable(std::string_view name, std::string_view value)
+void TWMLBrowser::Construct()
 {
-    ForEachRecord(WMLDeck, [&](wml::TWMLObject& record) {
-        wml::TWMLVariable& variable = record.VarObject;
-        if (record.GetVarName().empty())
-            return;
-        if (variable.VarName == name) {
-            variable.VarValue = value;
-            variable.DefaultValue = value;
-        } else if (variable.iVarName == name) {
-            variable.iVarValue = value;
-            variable.DefaultIValue = value;
+    HttpCli.SetProxy("");
+    HttpCli.SetProxyPort("80");
+    HttpCli.SetLocation("");
+    HttpCli.SetURL("");
+    HttpCli.OnRequestDone = [](net::THttpCli&, net::THttpRequest, std::uint16_t) {};
+    HttpCli.OnStateChange = [this](net::THttpCli& sender) { StateChanged(sender); };
+    WMLDeck.OnParsing = [this](wml::TWMLDeck&) { Fire(OnParsing, *this); };
+    WMLDeck.OnParseComplete = [this](wml::TWMLDeck&) { Fire(OnParseComplete, *this); };
+    WMLDeck.OnParseError = [this](wml::TWMLDeck&) { Fire(OnParseError, *this); };
+    WMLDeck.OnCardTimer = [this](const std::string& url) { CardTimerNavigate(url); };
+    m_fixedMeasurer = std::make_unique<base::TFixedFontMeasurer>();
+    m_measurer = m_fixedMeasurer.get();
+    m_imageLoader = std::make_unique<TBrowserImageLoader>(*this);
+    WMLDeck.ImageLoader = m_imageLoader.get();
+}
+
+int TWMLBrowser::ProxyPort() const
+{
+    const std::string& text = HttpCli.ProxyPort();
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return 0;
+    return value;
+}
+
+void TWMLBrowser::SetProxyPort(int value)
+{
+    HttpCli.SetProxyPort(std::to_string(value));
+}
+
+void TWMLBrowser::SetTextMeasurer(const base::TTextMeasurer* measurer)
+{
+    m_measurer = measurer != nullptr ? measurer : m_fixedMeasurer.get();
+}
+
+bool TWMLBrowser::Navigate(const std::string& url, bool addToHistory, bool fresh, bool post)
+{
+    return DoNavigate(url, addToHistory, fresh, post, false);
+}
+
+bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
+{
+    if (m_parsing) {
+        Defer([this, url, addToHistory, fresh, post, clearDeck] {
+            DoNavigate(url, addToHistory, fresh, post, clearDeck);
+        });
+        return true;
+    }
+
+    TBusyScope busy(m_busyDepth, OnBusy);
+    ++m_navigationSerial;
+    if (HttpCli.State() != net::httpReady) {
+        HttpCli.Abort();
+        m_loop.ProcessPending();
+    }
+    std::string target = ReplaceVariables(url, post);
+    URLParser.Clear();
+    URLParser.Resolve(m_currentURL, fresh);
+    target = URLParser.Resolve(target, fresh);
+    const std::string oldDocument = CutFragment(m_currentURL);
+    const std::string newDocument = CutFragment(target);
+    if (addToHistory)
+        History.Add(target);
+    if (!m_currentURL.empty() && !target.empty() && !oldDocument.empty() && !newDocument.empty()
+        && oldDocument == newDocument) {
+        // Another card of the deck already loaded.
+        m_currentURL = target;
+        Fire(OnParseComplete, *this);
+    } else {
+        LoadTarget(target, post, clearDeck);
+    }
+    return true;
+}
+
+void TWMLBrowser::LoadTarget(const std::string& target, bool post, bool clearDeck)
+{
+    if (target.compare(0, 5, "file:") == 0) {
+        if (!LoadLocalFile(target)) {
+            StatusCode = net::THttpCli::kLocalFailureStatus;
+            Fire(OnConnectFailed, *this);
         }
-    });
+        return;
+    }
+    if (clearDeck)
+        ClearDeck();
+    Fetch(target, post);
 }
 
-void TWMLBrowser::ApplySetVars(const wml::TWMLVariable& varObject)
+bool TWMLBrowser::Back()
 {
-    // A value list shorter than the name list leaves the unmatched names alone.
-    std::size_t count = std::min(varObject.SetVarNames.size(), varObject.SetVarValues.size());
-    for (std::size_t i = 0; i < count; ++i)
-        SetVariable(varObject.SetVarNames[i], varObject.SetVarValues[i]);
+    if (m_parsing) {
+        Defer([this] { Back(); });
+        return CanGoBack();
+    }
+    if (!History.Back())
+        return false;
+    DoNavigate(History.CurrentURL(), false, false, false, true);
+    return true;
 }
 
-std::string TWMLBrowser::ExpandText(std::string_view text) const
+bool TWMLBrowser::Forward()
 {
-    std::string work = ReplaceEach(text, "$$", std::string_view(&kDollarPlaceholder, 1));
-    std::size_t open = work.find("$(");
-    if (open != std::string::npos) {
-        std::size_t close = work.find(')', open);
-        if (close != std::string::npos) {
-            std::string reference = work.substr(open, close - open + 1);
-            work.erase(open, close - open + 1);
-            work.insert(open, GetVariable(ReferenceName(reference)));
+    if (m_parsing) {
+        Defer([this] { Forward(); });
+        return CanGoForward();
+    }
+    if (!History.Forward())
+        return false;
+    DoNavigate(History.CurrentURL(), false, false, false, true);
+    return true;
+}
+
+bool TWMLBrowser::Stop()
+{
+    m_deferred = nullptr;
+    m_imageLoader->Abort();
+    HttpCli.Abort();
+    return true;
+}
+
+bool TWMLBrowser::CheckForNewVersion()
+{
+    return Fetch("http://" + std::string(kMakerWebServer) + std::string(kUpgradePath), false);
+}
+
+bool TWMLBrowser::Fetch(const std::string& url, bool post)
+{
+    // A parse still uses the deck, and a busy client serves another request.
+    if (m_parsing || HttpCli.State() != net::httpReady)
+        return false;
+    const std::uint64_t serial = ++m_navigationSerial;
+    // The body file comes first, so that a fetch that cannot have one ends before any event.
+    TTempBodyFile bodyFile;
+    if (!bodyFile.Create(CacheDir, kBodyFileSuffix))
+        return false;
+    Fire(OnConnecting, *this);
+    bool ok = RunRequest(url, post, bodyFile.Stream());
+    // A navigation that started while the request ran took over: what is left is its own.
+    if (serial != m_navigationSerial)
+        return false;
+    ok = bodyFile.Flush() && ok;
+    StatusCode = HttpCli.StatusCode();
+    ContentType = HttpCli.ContentType();
+    Header = HttpCli.ResponseHeader();
+    if (!ok) {
+        Fire(OnConnectFailed, *this);
+        return false;
+    }
+    bool isOK = true;
+    if (OnContentTypeCheck)
+        OnContentTypeCheck(*this, HttpCli.URL(), ContentType, isOK);
+    if (!isOK || serial != m_navigationSerial)
+        return false;
+    m_currentURL = HttpCli.Location();
+    if (m_currentURL.substr(0, 5).find(':') == std::string::npos)
+        m_currentURL = "http://" + m_currentURL;
+    std::string bytes;
+    if (!bodyFile.ReadAll(bytes, kMaxDocumentBytes))
+        return false;
+    LoadDeck(bytes, ContentTypeCharset(ContentType));
+    return true;
+}
+
+// Runs the request for the address without its fragment, with the body going to doc, and puts
+// the fragment back on the address finally fetched. False when the client raised, whatever it
+// raised. The client keeps no stream of this fetch afterwards.
+bool TWMLBrowser::RunRequest(const std::string& url, bool post, std::ostream& doc)
+{
+    HttpCli.SetAccept(Accept);
+    HttpCli.SetAgent(Agent);
+    const std::string requestAddress = CutFragment(url);
+    HttpCli.SetURL(requestAddress);
+    HttpCli.SetDocStream(&doc);
+    m_sendBody.reset();
+    if (post && SendStream)
+        m_sendBody = std::make_unique<std::istringstream>(*SendStream);
+    HttpCli.SetSendStream(m_sendBody.get());
+    const bool ok = Request(post, requestAddress, FragmentOf(url));
+    HttpCli.SetSendStream(nullptr);
+    m_sendBody.reset();
+    HttpCli.SetDocStream(nullptr);
+    return ok;
+}
+
+bool TWMLBrowser::Request(bool post, const std::string& requestAddress, const std::string& fragment)
+{
+    try {
+        if (post) {
+            if (m_sendBody)
+                m_sendBody->seekg(0);
+            HttpCli.Post();
         } else {
-            // Without a closing ")" the reference is empty: nothing is cut, the empty name's value goes in.
-            work.insert(open, GetVariable({}));
+            HttpCli.Get();
         }
-    } else if (std::size_t dollar = work.find('$'); dollar != std::string::npos) {
-        if (dollar + 1 < work.size() && work[dollar + 1] != ' ') {
-            std::size_t end = work.find(' ', dollar);
-            if (end == std::string::npos)
-                end = work.size();
-            std::string name = work.substr(dollar + 1, end - dollar - 1);
-            work.replace(dollar, end - dollar, GetVariable(name));
+        const std::string fetched = FinalAddress(requestAddress);
+        HttpCli.SetURL(fetched);
+        const std::string withFragment = fetched + fragment;
+        HttpCli.SetLocation(withFragment);
+        HttpCli.SetURL(withFragment);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// The client's Location resolved on its own; one that names only a path (no scheme, no host)
+// is first made absolute against the address that was asked for.
+std::string TWMLBrowser::FinalAddress(const std::string& requestAddress) const
+{
+    std::string location = HttpCli.Location();
+    if (location.starts_with("/") && !location.starts_with("//"))
+        location = Origin(requestAddress) + location;
+    TURLParser parser;
+    return parser.Resolve(location, true);
+}
+
+bool TWMLBrowser::LoadLocalFile(const std::string& url)
+{
+    if (m_parsing)
+        return false;
+    std::string path = CutFragment(url);
+    if (StartsWithNoCase(path, "file://"))
+        path.erase(0, 7);
+    std::string bytes;
+    if (path.empty() || !ReadRegularFile(path, bytes, kMaxDocumentBytes))
+        return false;
+    m_currentURL = url;
+    LoadDeck(bytes, {});
+    return true;
+}
+
+void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
+{
+    Body = base::SplitLines(bytes);
+    const base::TStringList lines = base::SplitLines(wml::DeckTextToUtf8(bytes, charset));
+    ClearDeck();
+    {
+        TFlagScope parsing(m_parsing);
+        WMLDeck.Parse(lines);
+    }
+    if (m_deferred) {
+        m_loop.Post([alive = std::weak_ptr<int>(m_alive), this] {
+            if (!alive.expired())
+                RunDeferred();
+        });
+    }
+}
+
+void TWMLBrowser::ClearDeck()
+{
+    StopCardTimer();
+    WMLDeck.Clear();
+}
+
+void TWMLBrowser::Defer(std::function<void()> request)
+{
+    m_deferred = std::move(request);
+}
+
+void TWMLBrowser::RunDeferred()
+{
+    std::function<void()> request = std::move(m_deferred);
+    m_deferred = nullptr;
+    if (request)
+        request();
+}
+
+void TWMLBrowser::StateChanged(net::THttpCli& sender)
+{
+    const net::THttpState state = sender.State();
+    if (OnTrace)
+        OnTrace(*this, StateText(state));
+    switch (state) {
+    case net::httpReady:
+        Fire(OnDisconnect, *this);
+        break;
+    case net::httpConnected:
+        Fire(OnConnect, *this);
+        break;
+    case net::httpWaitingHeader:
+    case net::httpWaitingBody:
+        Fire(OnWaiting, *this);
+        break;
+    default:
+        break;
+    }
+}
+
+void TWMLBrowser::StartCardTimer(wml::TWMLCard& card)
+{
+    StopCardTimer();
+    // As the card is shown, each timer element sets the interval and enables the timer.
+    for (const auto& element : card.Elements) {
+        if (element.Object && element.Object->Class() == wml::TWMLClass::Timer) {
+            card.Timer.Interval = static_cast<const wml::TWMLTimer&>(*element.Object).Time;
+            card.Timer.Enabled = true;
         }
     }
-    for (char& c : work) {
-        if (c == kDollarPlaceholder)
-            c = '$';
-    }
-    return DecodeEntities(work);
+    if (!card.Timer.Enabled)
+        return;
+    const wml::TWMLCard* target = &card;
+    m_cardTimer = m_loop.StartTimer(
+        std::max(card.Timer.Interval, 0), false, [this, target] { CardTimerFired(target); });
 }
 
-std::string TWMLBrowser::DecodeEntities(std::string_view text)
+void TWMLBrowser::StopCardTimer()
 {
-    return wml::DecodeEntities(text);
+    m_cardTimer.reset();
 }
 
-std::string UrlEscape(std::string_view value)
+void TWMLBrowser::CardTimerFired(const wml::TWMLCard* card)
 {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        auto byte = static_cast<unsigned char>(c);
-        if (IsUnreserved(byte))
-            out.push_back(c);
-        else
-            AppendPercent(out, byte);
-    }
-    return out;
-}
-
-std::string UrlUnescape(std::string_view value)
-{
-    std::string out;
-    out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '%' && i + 2 < value.size() && HexDigit(value[i + 1]) >= 0
-            && HexDigit(value[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(value[i + 1]) * 16 + HexDigit(value[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(value[i]);
+    // The card is looked up again: the deck may have been replaced since the timer started.
+    for (auto& entry : WMLDeck.CardList) {
+        if (entry.Card.get() == card) {
+            entry.Card->TimerExpired();
+            return;
         }
     }
-    return out;
 }
 
-std::string FormEncode(std::string_view value)
+void TWMLBrowser::CardTimerNavigate(const std::string& url)
 {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        auto byte = static_cast<unsigned char>(c);
-        if (c == ' ')
-            out.push_back('+');
-        else if (IsUnreserved(byte))
-            out.push_back(c);
-        else
-            AppendPercent(out, byte);
-    }
-    return out;
+    // The navigation runs from the loop, never inside the card's own TimerExpired: loading the
+    // next deck frees the card whose timer asked for it.
+    m_loop.Post([alive = std::weak_ptr<int>(m_alive), this, target = url] {
+        if (!alive.expired())
+            Navigate(target, true, false, false);
+    });
 }
 
 } // namespace pivrel::engine

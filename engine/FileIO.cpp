@@ -1,0 +1,186 @@
+#include "engine/FileIO.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <streambuf>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pivrel::engine {
+
+namespace {
+
+    // Enough tries that only a directory the process cannot write to makes creation fail.
+    constexpr int kNameAttempts = 64;
+    constexpr std::size_t kChunk = 64 * 1024;
+
+    std::string RandomHexName()
+    {
+        static thread_local std::mt19937 generator { std::random_device {}() };
+        constexpr std::string_view kHex = "0123456789ABCDEF";
+        std::uint32_t value = static_cast<std::uint32_t>(generator());
+        std::string name(8, '0');
+        for (int i = 7; i >= 0; --i) {
+            name[static_cast<std::size_t>(i)] = kHex[value & 0xF];
+            value >>= 4;
+        }
+        return name;
+    }
+
+    std::string TempDirectory()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        return tmp != nullptr && *tmp != '\0' ? std::string(tmp) : std::string("/tmp");
+    }
+
+    bool WriteAll(int fd, const char* data, std::size_t size)
+    {
+        while (size > 0) {
+            ssize_t written = ::write(fd, data, size);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+
+    // Reads from the descriptor's position to its end; false past limit bytes or on an error.
+    bool ReadToEnd(int fd, std::string& bytes, std::size_t limit)
+    {
+        std::string result;
+        std::array<char, kChunk> chunk {};
+        for (;;) {
+            ssize_t got = ::read(fd, chunk.data(), chunk.size());
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            if (static_cast<std::size_t>(got) > limit - result.size())
+                return false;
+            result.append(chunk.data(), static_cast<std::size_t>(got));
+        }
+        bytes = std::move(result);
+        return true;
+    }
+
+} // namespace
+
+// A buffered output stream over the descriptor; a failed write turns into the stream's badbit,
+// which the HTTP client takes for a failed request.
+class TTempBodyFile::TFdBuf : public std::streambuf
+{
+public:
+    explicit TFdBuf(int fd)
+        : m_fd(fd)
+    {
+        setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+    }
+
+protected:
+    int_type overflow(int_type ch) override
+    {
+        if (!Drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(ch);
+            pbump(1);
+        }
+        return traits_type::not_eof(ch);
+    }
+
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Drain()
+    {
+        const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
+        const bool ok = WriteAll(m_fd, pbase(), pending);
+        setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+        return ok;
+    }
+
+    int m_fd;
+    std::array<char, kChunk> m_buffer {};
+};
+
+TTempBodyFile::TTempBodyFile() = default;
+
+TTempBodyFile::~TTempBodyFile()
+{
+    m_stream.reset();
+    m_buf.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    // Errors are ignored: there is nothing left to do about a file that will not go.
+    if (!m_path.empty())
+        ::unlink(m_path.c_str());
+}
+
+bool TTempBodyFile::Create(const std::string& dir, std::string_view suffix)
+{
+    if (m_fd >= 0)
+        return false;
+    const std::string base = dir.empty() ? TempDirectory() : dir;
+
+    struct stat info { };
+
+    if (::stat(base.c_str(), &info) != 0 && (errno != ENOENT || ::mkdir(base.c_str(), 0700) != 0))
+        return false;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string path = base + "/" + RandomHexName() + std::string(suffix);
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno == EINTR)
+            continue;
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return false;
+        m_fd = fd;
+        m_path = std::move(path);
+        m_buf = std::make_unique<TFdBuf>(m_fd);
+        m_stream = std::make_unique<std::ostream>(m_buf.get());
+        return true;
+    }
+    return false;
+}
+
+bool TTempBodyFile::Flush()
+{
+    if (!m_stream)
+        return false;
+    m_stream->flush();
+    return m_stream->good();
+}
+
+bool TTempBodyFile::ReadAll(std::string& bytes, std::size_t limit)
+{
+    if (!Flush() || ::lseek(m_fd, 0, SEEK_SET) != 0)
+        return false;
+    return ReadToEnd(m_fd, bytes, limit);
+}
+
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit)
+{
+    // Opening without blocking keeps a FIFO with no writer from holding the window; it is
+    // refused below like every other file that is not a regular one.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+
+    struct stat info { };
+
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+        && static_cast<std::uint64_t>(info.st_size) <= limit && ReadToEnd(fd, bytes, limit);
+    ::close(fd);
+    return ok;
+}
+
+} // namespace pivrel::engine

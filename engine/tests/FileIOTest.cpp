@@ -1,0 +1,103 @@
+#include "engine/FileIO.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+
+namespace pivrel::engine {
+namespace {
+
+    namespace fs = std::filesystem;
+
+    class FileIOTest : public ::testing::Test
+    {
+    protected:
+        FileIOTest()
+        {
+            char pattern[] = "/tmp/pivrel-fileio-XXXXXX";
+            const char* made = ::mkdtemp(pattern);
+            root = made != nullptr ? made : "";
+        }
+
+        ~FileIOTest() override
+        {
+            std::error_code ignored;
+            fs::remove_all(root, ignored);
+        }
+
+        static unsigned Mode(const std::string& path)
+        {
+            struct stat info { };
+
+            return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
+        }
+
+        std::string root;
+    };
+
+    TEST_F(FileIOTest, TemporaryFilesArePrivateDistinctAndGoAway)
+    {
+        const std::string dir = root + "/Cache";
+        std::set<std::string> paths;
+        {
+            std::vector<std::unique_ptr<TTempBodyFile>> files;
+            for (int i = 0; i < 50; ++i) {
+                files.push_back(std::make_unique<TTempBodyFile>());
+                ASSERT_TRUE(files.back()->Create(dir, ".$$$"));
+                paths.insert(files.back()->Path());
+                EXPECT_EQ(Mode(files.back()->Path()), 0600u);
+            }
+            EXPECT_EQ(paths.size(), 50u);
+            EXPECT_EQ(Mode(dir), 0700u);
+            // A second Create on the same object is refused rather than leaking the first file.
+            EXPECT_FALSE(files.front()->Create(dir, ".$$$"));
+        }
+        EXPECT_TRUE(fs::is_empty(dir));
+    }
+
+    TEST_F(FileIOTest, WrittenBytesComeBackWhole)
+    {
+        TTempBodyFile file;
+        ASSERT_TRUE(file.Create(root, ".$$$"));
+        std::string bytes;
+        for (int i = 0; i < 200000; ++i)
+            bytes.push_back(static_cast<char>(i * 7));
+        file.Stream().write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::string back;
+        ASSERT_TRUE(file.ReadAll(back, bytes.size()));
+        EXPECT_EQ(back, bytes);
+        EXPECT_FALSE(file.ReadAll(back, bytes.size() - 1));
+    }
+
+    TEST_F(FileIOTest, CreationFailsWhereNoDirectoryCanBe)
+    {
+        std::ofstream(root + "/plain") << "x";
+        for (const std::string& dir : { root + "/plain", root + "/plain/Cache", root + "/a/b/c" }) {
+            TTempBodyFile file;
+            EXPECT_FALSE(file.Create(dir, ".$$$")) << dir;
+            EXPECT_TRUE(file.Path().empty()) << dir;
+        }
+    }
+
+    TEST_F(FileIOTest, OnlyRegularFilesWithinTheLimitAreRead)
+    {
+        const std::string path = root + "/d.wml";
+        std::ofstream(path, std::ios::binary) << "0123456789";
+        const std::string fifo = root + "/f";
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        std::string bytes = "unchanged";
+        EXPECT_FALSE(ReadRegularFile(path, bytes, 9));
+        EXPECT_FALSE(ReadRegularFile(root, bytes, 100));
+        EXPECT_FALSE(ReadRegularFile(fifo, bytes, 100));
+        EXPECT_FALSE(ReadRegularFile(root + "/missing", bytes, 100));
+        EXPECT_FALSE(ReadRegularFile("", bytes, 100));
+        EXPECT_EQ(bytes, "unchanged");
+        EXPECT_TRUE(ReadRegularFile(path, bytes, 10));
+        EXPECT_EQ(bytes, "0123456789");
+    }
+
+} // namespace
+} // namespace pivrel::engine

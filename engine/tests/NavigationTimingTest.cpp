@@ -1,0 +1,267 @@
+#include "engine/CardImageLoader.h"
+#include "engine/WMLBrowser.h"
+#include "engine/tests/BrowserFixture.h"
+
+namespace pivrel::engine {
+namespace {
+
+    using namespace browsertest;
+    using NavigationTimingTest = TBrowserFixture;
+
+    // A 10 x 2 type-0 picture: the top row white, the bottom row black.
+    const std::string kWbmp { "\x00\x00\x0A\x02\xFF\xC0\x00\x00", 8 };
+
+    TScriptedResponse Picture(int delayMs = 0)
+    {
+        TScriptedResponse response
+            = MakeResponse("HTTP/1.0 200 OK", { "Content-Type: image/vnd.wap.wbmp" }, kWbmp);
+        if (delayMs > 0) {
+            // The header goes at once, the picture after the pause: the fetch is caught half-way.
+            const std::string whole = response.Chunks[0];
+            response.Chunks = { whole.substr(0, whole.size() - kWbmp.size()), kWbmp };
+            response.DelayMs = delayMs;
+        }
+        return response;
+    }
+
+    std::vector<const wml::TWMLImage*> Images(const wml::TWMLDeck& deck)
+    {
+        std::vector<const wml::TWMLImage*> images;
+        for (const auto& entry : deck.CardList) {
+            for (const auto& element : entry.Card->Elements) {
+                if (element.Object->Class() == wml::TWMLClass::Image)
+                    images.push_back(static_cast<const wml::TWMLImage*>(element.Object.get()));
+            }
+        }
+        return images;
+    }
+
+    const std::string kPictureDeck = Deck("<card id=\"p\"><p><img src=\"p.wbmp\" alt=\"pic\"/>"
+                                          "<img src=\"/gone.wbmp\" alt=\"gone\"/></p></card>"
+                                          "<card id=\"q\"><p>after</p></card>");
+
+    TEST_F(NavigationTimingTest, PicturesAreFetchedWhileTheCardIsParsed)
+    {
+        server.AddResponse(Ok(kPictureDeck));
+        server.AddResponse(Picture());
+        browser.Navigate(server.Url("/dir/d.wml"), true, false, false);
+
+        ASSERT_EQ(server.RequestCount(), 3u);
+        const std::vector<std::string> requests = server.Requests();
+        EXPECT_EQ(requests[1],
+            "GET /dir/p.wbmp HTTP/1.0\r\nAccept: image/x-wap,wbmp; */*\r\nUser-Agent: Pivrel 2.2 WML 1.1\r\n"
+            "Host: 127.0.0.1\r\n\r\n");
+        EXPECT_EQ(FirstLine(requests[2]), "GET /gone.wbmp HTTP/1.0");
+        const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
+        ASSERT_EQ(images.size(), 2u);
+        EXPECT_EQ(images[0]->SourceWidth, 10);
+        EXPECT_EQ(images[0]->SourceHeight, 2);
+        EXPECT_EQ(images[0]->Image.Width, 10);
+        // The missing picture shows its alternative text in a box instead.
+        EXPECT_EQ(images[1]->SourceWidth, 0);
+        EXPECT_EQ(images[1]->SourceHeight, 0);
+        EXPECT_FALSE(images[1]->Image.Empty());
+        // The engine's own client saw nothing of the picture fetches.
+        EXPECT_EQ(events,
+            (std::vector<std::string> { "busy", "connecting", "connect", "waiting", "waiting", "disconnect",
+                "check", "parsing", "complete", "idle" }));
+        EXPECT_TRUE(CacheFiles().empty());
+    }
+
+    TEST_F(NavigationTimingTest, PictureAddressesResolveAgainstThePageShown)
+    {
+        TBrowserImageLoader loader(browser);
+
+        struct TCase {
+            std::string page;
+            std::string src;
+            std::string expected;
+        };
+
+        const std::vector<TCase> cases {
+            { "http://h.example/a/b/deck.wml#c", "p.wbmp", "http://h.example/a/b/p.wbmp" },
+            { "http://h.example/a/deck.wml", "/top.wbmp", "http://h.example/top.wbmp" },
+            { "http://h.example/a/deck.wml", "http://o.example/x.wbmp", "http://o.example/x.wbmp" },
+            { "file:///srv/decks/d.wml", "file:///srv/pics/p.wbmp", "file:///srv/pics/p.wbmp" },
+        };
+        for (const TCase& c : cases) {
+            browser.SetCurrentURL(c.page);
+            EXPECT_EQ(loader.PictureAddress(c.src), c.expected) << c.page << " + " << c.src;
+        }
+    }
+
+    TEST_F(NavigationTimingTest, LocalDeckShowsLocalPictures)
+    {
+        const std::string picture = WriteFile("p.wbmp", kWbmp);
+        const std::string deck = WriteFile(
+            "d.wml", Deck("<card id=\"p\"><p><img src=\"file://" + picture + "\" alt=\"pic\"/></p></card>"));
+        ASSERT_TRUE(browser.LoadLocalFile("file://" + deck));
+        const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_EQ(images[0]->SourceWidth, 10);
+        EXPECT_EQ(server.ConnectionCount(), 0u);
+    }
+
+    TEST_F(NavigationTimingTest, NavigationDuringAPictureFetchWaitsForTheParse)
+    {
+        server.AddResponse(Ok(kPictureDeck));
+        server.AddResponse(Picture(300));
+        server.AddResponse(MakeResponse("HTTP/1.0 404 Not Found", {}, ""));
+        server.AddResponse(Ok(kOtherDeck));
+        std::vector<bool> answers;
+        std::unique_ptr<base::TEventHandle> during = loop.StartTimer(100, false, [&] {
+            events.push_back(browser.Parsing() ? "asked while parsing" : "asked");
+            // The latest request wins; Back has no step to take.
+            answers.push_back(browser.Navigate(server.Url("/ignored.wml"), true, false, false));
+            answers.push_back(browser.Back());
+            answers.push_back(browser.Navigate(server.Url("/next.wml"), true, false, false));
+            // Nothing may be loaded behind the parse's back either.
+            answers.push_back(browser.LoadLocalFile("file:///dev/null"));
+            answers.push_back(browser.Fetch(server.Url("/ignored.wml"), false));
+        });
+        browser.Navigate(server.Url("/d.wml"), true, false, false);
+        EXPECT_EQ(answers, (std::vector<bool> { true, false, true, false, false }));
+        // The first deck was parsed whole, with its pictures, before anything else happened.
+        EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "p", "q" }));
+        EXPECT_EQ(Images(browser.WMLDeck)[0]->SourceWidth, 10);
+        const std::vector<std::string> expected { "busy", "connecting", "connect", "waiting", "waiting",
+            "disconnect", "check", "parsing", "asked while parsing", "complete", "idle" };
+        EXPECT_EQ(events, expected);
+
+        ASSERT_TRUE(
+            RunFor(5000, [&] { return CardIDs(browser.WMLDeck) == std::vector<std::string> { "x" }; }));
+        const std::vector<std::string> requests = server.Requests();
+        ASSERT_EQ(requests.size(), 4u);
+        EXPECT_EQ(FirstLine(requests[3]), "GET /next.wml HTTP/1.0");
+        EXPECT_EQ(browser.CurrentURL(), server.Url("/next.wml"));
+        EXPECT_EQ(browser.History.URLHistory(),
+            (base::TStringList { server.Url("/d.wml"), server.Url("/next.wml") }));
+    }
+
+    TEST_F(NavigationTimingTest, StopEndsAPictureFetchAndDropsTheWaitingNavigation)
+    {
+        server.AddResponse(Ok(kPictureDeck));
+        TScriptedResponse stalled = Picture(0);
+        stalled.KeepOpen = true;
+        stalled.Chunks[0].resize(stalled.Chunks[0].size() - 2);
+        server.AddResponse(stalled);
+        std::unique_ptr<base::TEventHandle> navigate = loop.StartTimer(
+            50, false, [&] { browser.Navigate(server.Url("/never.wml"), true, false, false); });
+        std::unique_ptr<base::TEventHandle> stop = loop.StartTimer(150, false, [&] { browser.Stop(); });
+        browser.Navigate(server.Url("/d.wml"), true, false, false);
+        const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
+        ASSERT_EQ(images.size(), 2u);
+        EXPECT_EQ(images[0]->SourceWidth, 0);
+        RunFor(300, [] { return false; });
+        EXPECT_EQ(browser.CurrentURL(), server.Url("/d.wml"));
+        for (const std::string& request : server.Requests())
+            EXPECT_EQ(request.find("never"), std::string::npos);
+    }
+
+    TEST_F(NavigationTimingTest, NavigationDuringAFetchTakesOverQuietly)
+    {
+        TScriptedResponse slow = Ok(Deck("<card id=\"slow\"><p>slow</p></card>"));
+        const std::string whole = slow.Chunks[0];
+        slow.Chunks = { whole.substr(0, whole.size() / 2), whole.substr(whole.size() / 2) };
+        slow.DelayMs = 400;
+        server.AddResponse(slow);
+        server.AddResponse(Ok(kOtherDeck));
+        std::unique_ptr<base::TEventHandle> during = loop.StartTimer(
+            100, false, [&] { browser.Navigate(server.Url("/fast.wml"), true, false, false); });
+        browser.Navigate(server.Url("/slow.wml"), true, false, false);
+
+        // The overtaken fetch neither fails aloud nor loads its half body over the new deck.
+        EXPECT_EQ(std::count(events.begin(), events.end(), "failed"), 0);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "check"), 1);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "complete"), 1);
+        EXPECT_EQ(events.front(), "busy");
+        EXPECT_EQ(events.back(), "idle");
+        EXPECT_EQ(std::count(events.begin(), events.end(), "idle"), 1);
+        EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "x" }));
+        EXPECT_EQ(browser.CurrentURL(), server.Url("/fast.wml"));
+        EXPECT_EQ(browser.StatusCode, 200);
+        EXPECT_EQ(browser.Body, base::SplitLines(kOtherDeck));
+        EXPECT_TRUE(CacheFiles().empty());
+    }
+
+    TEST_F(NavigationTimingTest, StopDuringAFetchFailsIt)
+    {
+        LoadFirstDeck();
+        TScriptedResponse endless = Ok(kOtherDeck);
+        endless.KeepOpen = true;
+        endless.Chunks[0].resize(endless.Chunks[0].size() / 2);
+        server.AddResponse(endless);
+        std::unique_ptr<base::TEventHandle> stop = loop.StartTimer(100, false, [&] { browser.Stop(); });
+        browser.Navigate(server.Url("/endless.wml"), true, false, false);
+        EXPECT_EQ(events[events.size() - 2], "failed");
+        EXPECT_EQ(browser.StatusCode, 404);
+        EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
+        EXPECT_EQ(browser.CurrentURL(), server.Url("/d.wml"));
+        EXPECT_TRUE(CacheFiles().empty());
+    }
+
+    const std::string kTimerDeck = Deck("<card id=\"a\" ontimer=\"#b\"><timer value=\"1\"/><p>A</p></card>"
+                                        "<card id=\"b\"><p>B</p></card>");
+
+    TEST_F(NavigationTimingTest, CardTimerNavigatesWhenItFires)
+    {
+        const std::string path = WriteFile("t.wml", kTimerDeck);
+        browser.Navigate("file://" + path, true, false, false);
+        wml::TWMLCard& card = *browser.WMLDeck.CardList[0].Card;
+        events.clear();
+        browser.StartCardTimer(card);
+        EXPECT_TRUE(card.Timer.Enabled);
+        EXPECT_EQ(card.Timer.Interval, 100);
+        EXPECT_TRUE(events.empty());
+        ASSERT_TRUE(RunFor(3000, [&] { return browser.CurrentURL() == "file://" + path + "#b"; }));
+        EXPECT_EQ(events, (std::vector<std::string> { "busy", "complete", "idle" }));
+        EXPECT_EQ(browser.History.URLHistory().size(), 2u);
+
+        // A stopped timer, and the timer of a card no longer in the deck, do nothing.
+        browser.LoadLocalFile("file://" + path);
+        events.clear();
+        browser.StartCardTimer(*browser.WMLDeck.CardList[0].Card);
+        browser.StopCardTimer();
+        wml::TWMLCard stray;
+        stray.Timer.Enabled = true;
+        stray.Timer.Interval = 10;
+        stray.OnTimerNavigate = [&](const std::string&) { events.push_back("stray fired"); };
+        browser.StartCardTimer(stray);
+        RunFor(400, [] { return false; });
+        EXPECT_TRUE(events.empty());
+        EXPECT_TRUE(stray.Timer.Enabled);
+
+        // A card without a timer element and a disabled timer does not start one.
+        wml::TWMLCard& plain = *browser.WMLDeck.CardList[1].Card;
+        plain.OnTimerNavigate = [&](const std::string&) { events.push_back("plain fired"); };
+        plain.Timer.Interval = 10;
+        browser.StartCardTimer(plain);
+        RunFor(100, [] { return false; });
+        EXPECT_TRUE(events.empty());
+    }
+
+    TEST_F(NavigationTimingTest, CardTimerLoadingANewDeckFreesItsCardSafely)
+    {
+        const std::string next = WriteFile("n.wml", kOtherDeck);
+        const std::string path = WriteFile("t.wml",
+            Deck("<card id=\"a\" ontimer=\"file://" + next + "\"><timer value=\"1\"/><p>A</p></card>"));
+        browser.Navigate("file://" + path, true, false, false);
+        browser.StartCardTimer(*browser.WMLDeck.CardList[0].Card);
+        ASSERT_TRUE(
+            RunFor(3000, [&] { return CardIDs(browser.WMLDeck) == std::vector<std::string> { "x" }; }));
+        EXPECT_EQ(browser.CurrentURL(), "file://" + next);
+    }
+
+    TEST(NavigationTimingEngine, ExpiryAfterTheEngineHasGoneIsHarmless)
+    {
+        base::TPollEventLoop loop;
+        auto browser = std::make_unique<TWMLBrowser>(loop);
+        ASSERT_TRUE(browser->WMLDeck.Parse(base::SplitLines(kTimerDeck)));
+        browser->WMLDeck.CardList[0].Card->TimerExpired();
+        browser.reset();
+        loop.ProcessPending();
+        SUCCEED();
+    }
+
+} // namespace
+} // namespace pivrel::engine
