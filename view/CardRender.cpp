@@ -1,0 +1,472 @@
+#include "view/CardRender.h"
+
+#include "engine/Maker.h"
+#include "engine/WMLBrowser.h"
+#include "wml/WMLCard.h"
+#include "wml/WMLDeck.h"
+
+#include "view/RVStyle.h"
+#include "view/RichView.h"
+
+#include <QFileInfo>
+#include <QPixmap>
+
+#include <algorithm>
+#include <cctype>
+
+namespace pivrel::view {
+
+namespace {
+
+    constexpr std::string_view kCaptionPrefix = "Pivrel 2.2 - ";
+
+    struct TTextStyleRow {
+        const char* Name;
+        int Size;
+        TFontStyles Style;
+    };
+
+    // The card sheet's text styles in number order; 12 to 14 are the link styles.
+    constexpr TTextStyleRow kTextStyles[] = {
+        { "Small", 8, 0 },
+        { "Small Bold", 8, fsBold },
+        { "Small Italic", 8, fsItalic },
+        { "Small Bold Italic", 8, fsBold | fsItalic },
+        { "Normal", 10, 0 },
+        { "Normal Bold", 10, fsBold },
+        { "Normal Italic", 10, fsItalic },
+        { "Normal Bold Italic", 10, fsBold | fsItalic },
+        { "Big", 12, 0 },
+        { "Big Bold", 12, fsBold },
+        { "Big Italic", 12, fsItalic },
+        { "Big Bold Italic", 12, fsBold | fsItalic },
+        { "Small Jump", 8, fsUnderline },
+        { "Normal Jump", 10, fsUnderline },
+        { "Big Jump", 12, fsUnderline },
+        { "NewLine", 4, 0 },
+    };
+
+    struct TParaStyleRow {
+        const char* Name;
+        TRVAlignment Alignment;
+    };
+
+    constexpr TParaStyleRow kParaStyles[] = {
+        { "Paragraph Style", rvaLeft },
+        { "Centered", rvaCenter },
+        { "Right", rvaRight },
+        { "Justify", rvaJustify },
+    };
+
+    // 0 for 8 points, 1 for 10, 2 for 12; other sizes go to the nearest of them (9 and 11 to 10).
+    int SizeClass(int size)
+    {
+        if (size < 9)
+            return 0;
+        if (size <= 11)
+            return 1;
+        return 2;
+    }
+
+    int ParaStyleFor(wml::TWMLAlignment alignment)
+    {
+        switch (alignment) {
+        case wml::TWMLAlignment::Right:
+            return kParaRight;
+        case wml::TWMLAlignment::Center:
+            return kParaCentered;
+        case wml::TWMLAlignment::Left:
+            break;
+        }
+        return kParaLeft;
+    }
+
+    std::string Lower(std::string_view text)
+    {
+        std::string lower(text);
+        std::transform(
+            lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        return lower;
+    }
+
+    // The card the address's fragment names, compared without regard to case; the first card when
+    // there is no fragment or no card of that name.
+    std::int32_t ChooseCard(const wml::TWMLDeck& deck, std::string_view url)
+    {
+        const std::size_t hash = url.find('#');
+        if (hash == std::string_view::npos)
+            return 0;
+        const std::string fragment = Lower(url.substr(hash + 1));
+        for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
+            const wml::TWMLCard* card = deck.CardList[i].Card.get();
+            if (card != nullptr && Lower(card->ID) == fragment)
+                return std::int32_t(i);
+        }
+        return 0;
+    }
+
+    wml::TWMLCard* ShownCard(const wml::TWMLDeck& deck)
+    {
+        if (deck.CurrentCard < 0 || std::size_t(deck.CurrentCard) >= deck.CardList.size())
+            return nullptr;
+        return deck.CardList[std::size_t(deck.CurrentCard)].Card.get();
+    }
+
+} // namespace
+
+// What the widgets' resolvers share with the renderer: a widget writes only while the count of
+// renders and deck replacements is still the one it was built under.
+struct TCardRenderer::TState {
+    std::uint64_t Generation = 0;
+    engine::TWMLBrowser* Browser = nullptr;
+};
+
+// The state of one render: the paragraph style in force and the next jump number.
+class TCardRenderer::TRun
+{
+public:
+    explicit TRun(TRichView& view)
+        : m_view(view)
+    { }
+
+    void LineBreak() { m_view.AppendParagraph("", kStyleSmall, m_alignState); }
+
+    void AlignmentChange(int paraStyle)
+    {
+        if (paraStyle == m_alignState) {
+            LineBreak();
+            return;
+        }
+        m_alignState = paraStyle;
+        m_view.AppendParagraph("", kStyleNewLine, m_alignState);
+    }
+
+    std::int32_t NextJump() { return m_jumpCounter++; }
+
+private:
+    TRichView& m_view;
+    int m_alignState = kParaLeft;
+    std::int32_t m_jumpCounter = kFirstCardJumpNo;
+};
+
+TCardRenderer::TCardRenderer()
+    : m_state(std::make_shared<TState>())
+{ }
+
+TCardRenderer::~TCardRenderer() = default;
+
+void TCardRenderer::SetupStyles(TRVStyle& style)
+{
+    std::vector<TFontInfo>& textStyles = style.TextStyles();
+    textStyles.clear();
+    for (const TTextStyleRow& row : kTextStyles) {
+        TFontInfo info;
+        info.StyleName = row.Name;
+        info.FontName = "Arial";
+        info.Size = row.Size;
+        info.Style = row.Style;
+        info.Color = (row.Style & fsUnderline) != 0 ? clBlue : clBlack;
+        info.BackColor = clNone;
+        info.VShift = 0;
+        info.Jump = (row.Style & fsUnderline) != 0;
+        info.JumpCursor = crJump;
+        textStyles.push_back(info);
+    }
+    std::vector<TParaInfo>& paraStyles = style.ParaStyles();
+    paraStyles.clear();
+    for (const TParaStyleRow& row : kParaStyles)
+        paraStyles.push_back({ 0, 0, 0, row.Alignment, row.Name });
+    style.SetSpacesInTab(8);
+    style.SetJumpCursor(crJump);
+    style.SetColor(clWindow);
+    style.SetSelColor(clHighlight);
+    style.SetSelTextColor(clHighlightText);
+}
+
+void TCardRenderer::SetupView(TRichView& view)
+{
+    view.SetLeftMargin(5);
+    view.SetRightMargin(5);
+    view.SetTopMargin(5);
+    view.SetBottomMargin(5);
+    view.SetMaxTextWidth(0);
+    view.SetMinTextWidth(0);
+    view.SetVScrollVisible(true);
+    view.SetTracking(true);
+    view.SetFirstJumpNo(0);
+    view.SetOptions(rvoAllowSelection | rvoScrollToEnd | rvoAutoCopyText | rvoAutoCopyRVF | rvoAutoCopyImage
+        | rvoFormatInvalidate | rvoDblClickSelectsWord | rvoRClickDeselects);
+    view.SetBackgroundStyle(bsNoBitmap);
+    view.SetDelimiters(" .;,:(){}\"/\\");
+}
+
+int TCardRenderer::TextStyleFor(const base::TFontDesc& font)
+{
+    const int base = 4 * SizeClass(font.Size);
+    if (font.Bold && !font.Italic && !font.Underline)
+        return base + 1;
+    if (font.Italic && !font.Bold && !font.Underline)
+        return base + 2;
+    if (font.Bold && font.Italic)
+        return base + 3;
+    return base;
+}
+
+int TCardRenderer::LinkStyleFor(const base::TFontDesc& font)
+{
+    return kStyleSmallJump + SizeClass(font.Size);
+}
+
+void TCardRenderer::Attach(engine::TWMLBrowser& browser, TCardHost& host)
+{
+    m_state->Browser = &browser;
+    m_host = &host;
+}
+
+void TCardRenderer::Detach()
+{
+    ++m_state->Generation;
+    m_state->Browser = nullptr;
+    m_host = nullptr;
+}
+
+void TCardRenderer::DeckReplacing()
+{
+    ++m_state->Generation;
+}
+
+void TCardRenderer::RenderCard(engine::TWMLBrowser& browser, TRichView& view, TCardHost& host)
+{
+    Attach(browser, host);
+    // The widgets of the previous render stay in the view when this deck has no card, but the
+    // records they wrote into may be gone: none of them writes again.
+    ++m_state->Generation;
+    const std::string url = browser.CurrentURL();
+    host.EnableStop(false);
+    host.SetStatusText(0, "Drawing");
+    host.AddRecentURL(url);
+    host.EnableBack(browser.CanGoBack());
+    host.EnableForward(browser.CanGoForward());
+    wml::TWMLDeck& deck = browser.WMLDeck;
+    if (!deck.CardList.empty()) {
+        view.Clear();
+        view.SetFirstJumpNo(kFirstCardJumpNo);
+        deck.CurrentCard = ChooseCard(deck, url);
+        if (wml::TWMLCard* card = ShownCard(deck)) {
+            host.SetCaption(std::string(kCaptionPrefix) + browser.ExpandText(card->Title));
+            m_shownCardTitle = card->Title;
+            view.Clear();
+            RenderElements(browser, view, host, *card);
+        }
+    }
+    ApplyBackground(view, host);
+    host.SetPageSource(browser.Body);
+    host.SetLocationText(url);
+    host.SetStatusText(1, std::to_string(deck.CardList.size()) + " Cards");
+    view.Format();
+    host.SetStatusText(0, "Done");
+    ShowUpgradeAnswer(browser, view, host);
+}
+
+TVariableResolver TCardRenderer::MakeResolver(
+    std::int32_t cardIndex, std::size_t elementIndex, wml::TWMLObject& element) const
+{
+    return [state = std::weak_ptr<TState>(m_state), generation = m_state->Generation, cardIndex, elementIndex,
+               variable = &element.VarObject]() -> wml::TWMLVariable* {
+        const std::shared_ptr<TState> alive = state.lock();
+        if (!alive || alive->Generation != generation || alive->Browser == nullptr)
+            return nullptr;
+        const engine::TWMLBrowser& browser = *alive->Browser;
+        if (browser.Parsing())
+            return nullptr;
+        const auto& cards = browser.WMLDeck.CardList;
+        if (cardIndex < 0 || std::size_t(cardIndex) >= cards.size() || !cards[std::size_t(cardIndex)].Card)
+            return nullptr;
+        const wml::TWMLElementList& elements = cards[std::size_t(cardIndex)].Card->Elements;
+        if (elementIndex >= elements.size() || !elements[elementIndex].Object)
+            return nullptr;
+        return &elements[elementIndex].Object->VarObject == variable ? variable : nullptr;
+    };
+}
+
+void TCardRenderer::RenderElements(
+    engine::TWMLBrowser& browser, TRichView& view, TCardHost& host, wml::TWMLCard& card)
+{
+    const TTextExpander expand = [&browser](std::string_view text) { return browser.ExpandText(text); };
+    const std::int32_t cardIndex = browser.WMLDeck.CurrentCard;
+    wml::TWMLElementList& elements = card.Elements;
+    TRun run(view);
+    bool timerSet = false;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        wml::TWMLObject* object = elements[i].Object.get();
+        if (object == nullptr)
+            continue;
+        switch (object->Class()) {
+        case wml::TWMLClass::AlignmentChange: {
+            const wml::TWMLObject* next = i + 1 < elements.size() ? elements[i + 1].Object.get() : nullptr;
+            if (next != nullptr && next->Class() == wml::TWMLClass::AlignmentChange
+                && next->Alignment != object->Alignment)
+                break;
+            run.AlignmentChange(ParaStyleFor(object->Alignment));
+            break;
+        }
+        case wml::TWMLClass::Timer:
+            card.Timer.Interval = static_cast<wml::TWMLTimer*>(object)->Time;
+            card.Timer.Enabled = true;
+            timerSet = true;
+            break;
+        case wml::TWMLClass::Text:
+            view.AppendText(
+                expand(static_cast<wml::TWMLText*>(object)->Text), TextStyleFor(object->TextFont));
+            break;
+        case wml::TWMLClass::Link: {
+            auto* link = static_cast<wml::TWMLLink*>(object);
+            link->JumpID = run.NextJump();
+            view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
+            break;
+        }
+        case wml::TWMLClass::BR:
+            run.LineBreak();
+            break;
+        case wml::TWMLClass::PivrelVersion:
+            m_announcedVersion = static_cast<wml::TWMLPivrelVersion*>(object)->NewestVersion;
+            break;
+        case wml::TWMLClass::Input: {
+            auto* input = new TPVInput(view.viewport());
+            input->Build(*static_cast<wml::TWMLInput*>(object), expand);
+            input->SetVarResolver(MakeResolver(cardIndex, i, *object));
+            view.AppendControl("", input, true, -1);
+            break;
+        }
+        case wml::TWMLClass::Select: {
+            auto* select = static_cast<wml::TWMLSelect*>(object);
+            run.LineBreak();
+            if (select->Multiple) {
+                auto* list = new TPVSelect(view.viewport());
+                list->Build(*select, expand);
+                list->SetVarResolver(MakeResolver(cardIndex, i, *object));
+                view.AppendControl("", list, true, -1);
+            } else {
+                auto* list = new TPVSelectSingle(view.viewport());
+                list->Build(*select, expand);
+                list->SetVarResolver(MakeResolver(cardIndex, i, *object));
+                list->OnPick = [&host](const std::string& pick) { host.SetPendingPick(pick); };
+                view.AppendControl("", list, true, -1);
+            }
+            break;
+        }
+        case wml::TWMLClass::Image: {
+            auto* image = new TPVImage(view.viewport());
+            image->Build(
+                *static_cast<wml::TWMLImage*>(object), expand, host.CardDisplaySettings().Transparent);
+            view.AppendControl("", image, true, -1);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    view.AppendParagraph("", kStyleSmall, kParaLeft);
+    const QPixmap glyph = host.PrevButtonGlyph();
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        wml::TWMLObject* object = elements[i].Object.get();
+        if (object == nullptr || object->Class() != wml::TWMLClass::Btn)
+            continue;
+        auto* button = new TPVBtn(view.viewport());
+        button->Build(*static_cast<wml::TWMLBtn*>(object), expand, glyph);
+        button->SetVarResolver(MakeResolver(cardIndex, i, *object));
+        button->OnBtnClick
+            = [&host](TPVBtn& sender, const std::string& link) { host.CardButtonClick(sender, link); };
+        view.AppendControl("", button, false, -1);
+    }
+    if (timerSet)
+        host.StartCardTimer(card);
+}
+
+void TCardRenderer::ApplyBackground(TRichView& view, TCardHost& host) const
+{
+    const TCardDisplaySettings settings = host.CardDisplaySettings();
+    if (!settings.UseBackImage) {
+        view.SetBackgroundStyle(bsNoBitmap);
+        return;
+    }
+    const QString file = QString::fromStdString(settings.BackImageFile);
+    if (!QFileInfo::exists(file)) {
+        view.SetBackgroundStyle(bsNoBitmap);
+        view.SetBackgroundBitmap(QPixmap());
+        return;
+    }
+    QPixmap picture;
+    if (picture.load(file))
+        view.SetBackgroundBitmap(picture);
+    switch (settings.BackImageMode) {
+    case 0:
+        view.SetBackgroundStyle(bsStretched);
+        break;
+    case 1:
+        view.SetBackgroundStyle(bsTiled);
+        break;
+    case 2:
+        view.SetBackgroundStyle(bsTiledAndScrolled);
+        break;
+    default:
+        break;
+    }
+}
+
+void TCardRenderer::ShowUpgradeAnswer(engine::TWMLBrowser& browser, TRichView& view, TCardHost& host) const
+{
+    const std::string upgradePage
+        = "http://" + std::string(engine::kMakerWebServer) + std::string(engine::kUpgradePath);
+    if (m_announcedVersion.empty() || browser.CurrentURL() != upgradePage)
+        return;
+    // Copied: the question the window may ask turns the event loop.
+    const std::string announced = m_announcedVersion;
+    const bool newer = host.CompareAnnouncedVersion(announced);
+    view.AppendParagraph(newer ? "You should download a newer version of Pivrel"
+                               : "You are using the newest version of Pivrel.",
+        kStyleNormalBold, kParaCentered);
+    view.Format();
+}
+
+void TCardRenderer::RichViewJump(int jumpNo)
+{
+    if (m_state->Browser == nullptr)
+        return;
+    // Copied before the call: the navigation replaces the deck that holds the link.
+    const std::optional<TFoundLink> found = FindLinkByJumpID(jumpNo);
+    if (found)
+        m_state->Browser->Navigate(found->Link, true, false, found->Post);
+}
+
+void TCardRenderer::RichViewMouseMove(int jumpNo)
+{
+    if (m_host == nullptr)
+        return;
+    const std::optional<TFoundLink> found = FindLinkByJumpID(jumpNo);
+    m_host->SetStatusText(2, found ? found->Link : std::string());
+}
+
+std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(int jumpNo) const
+{
+    if (m_state->Browser == nullptr)
+        return std::nullopt;
+    return FindLinkByJumpID(m_state->Browser->WMLDeck, jumpNo);
+}
+
+std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(const wml::TWMLDeck& deck, int jumpNo)
+{
+    const wml::TWMLCard* card = ShownCard(deck);
+    if (card == nullptr)
+        return std::nullopt;
+    for (const wml::TWMLElement& element : card->Elements) {
+        if (!element.Object || element.Object->Class() != wml::TWMLClass::Link)
+            continue;
+        const auto& link = static_cast<const wml::TWMLLink&>(*element.Object);
+        if (link.JumpID == jumpNo)
+            return TFoundLink { link.Link, link.Post };
+    }
+    return std::nullopt;
+}
+
+} // namespace pivrel::view
