@@ -2,6 +2,8 @@
 
 #include "wml/WMLCutText.h"
 
+#include <utility>
+
 namespace pivrel::wml {
 
 namespace {
@@ -42,9 +44,14 @@ bool TWMLDeck::Clear()
 
 bool TWMLDeck::Parse(const TStringList& lines)
 {
+    return Parse(TStringList(lines));
+}
+
+bool TWMLDeck::Parse(TStringList&& lines)
+{
     Fire(OnParsing, *this);
     Clear();
-    if (!Parser.Parse(lines)) {
+    if (!Parser.Parse(std::move(lines))) {
         // A text that is not a deck leaves the deck empty rather than showing the previous one.
         Fire(OnParseError, *this);
         Fire(OnParseComplete, *this);

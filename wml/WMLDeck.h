@@ -60,6 +60,8 @@ public:
     bool Clear();
     // True when at least one card was built.
     bool Parse(const TStringList& lines);
+    // The same, handing the lines to the parser without copying them.
+    bool Parse(TStringList&& lines);
 
     // The index of the card that the address's fragment names (compared without regard to case),
     // or 0 when the address has no fragment or no card matches.

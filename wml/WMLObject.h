@@ -9,6 +9,7 @@
 #include "base/Bitmap.h"
 #include "base/FontDesc.h"
 #include "base/StringList.h"
+#include "wml/RecordPool.h"
 
 namespace pivrel::wml {
 
@@ -60,6 +61,12 @@ public:
     virtual ~TWMLObject() = default;
     TWMLObject(const TWMLObject&) = delete;
     TWMLObject& operator=(const TWMLObject&) = delete;
+
+    // Records come from the record pool; the virtual destructor hands back the full size.
+    static void* operator new(std::size_t size) { return AllocateRecord(size); }
+    static void* operator new(std::size_t, void* place) noexcept { return place; }
+    static void operator delete(void* record, std::size_t size) noexcept { FreeRecord(record, size); }
+    static void operator delete(void*, void*) noexcept { }
 
     virtual TWMLClass Class() const { return TWMLClass::Object; }
     // "TWMLText", "TWMLLink", ...: the record's class name as the inspector prints it.

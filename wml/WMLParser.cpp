@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace pivrel::wml {
 
@@ -36,15 +37,30 @@ namespace {
             [](char c) { return static_cast<unsigned char>(c) < ' '; }, ' ');
     }
 
+    char LowerAscii(char c)
+    {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+
+    // Whether the text holds the marker (lower case, starting with "<") in any mix of cases.
+    bool ContainsIgnoringCase(std::string_view text, std::string_view marker)
+    {
+        for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+            if (text.size() - lt < marker.size())
+                return false;
+            std::size_t i = 1;
+            while (i < marker.size() && LowerAscii(text[lt + i]) == marker[i])
+                ++i;
+            if (i == marker.size())
+                return true;
+        }
+        return false;
+    }
+
     bool ContainsDeckMarkers(std::string_view text)
     {
-        std::string lower(text);
-        for (char& c : lower) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        }
         for (std::string_view marker : { "<wml", "</wml>", "<card", "</card>" }) {
-            if (lower.find(marker) == std::string::npos)
+            if (!ContainsIgnoringCase(text, marker))
                 return false;
         }
         return true;
@@ -146,19 +162,25 @@ namespace {
 
 bool TWMLParser::Parse(const TStringList& lines)
 {
-    WMLLines = lines;
+    return Parse(TStringList(lines));
+}
+
+bool TWMLParser::Parse(TStringList&& lines)
+{
+    WMLLines = std::move(lines);
+    const TStringList& kept = WMLLines;
     std::string joined;
     std::size_t total = 0;
-    for (const std::string& line : lines)
+    for (const std::string& line : kept)
         total += line.size() + 1;
     joined.reserve(total);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < kept.size(); ++i) {
         const std::size_t before = joined.size();
-        AppendCleanLine(joined, lines[i]);
+        AppendCleanLine(joined, kept[i]);
         if (joined.size() == before || joined[before] == '<' || i == 0)
             continue;
         // Text continued from a line that does not end with a tag is joined with one blank.
-        const std::string_view previous = TrimBlanks(lines[i - 1]);
+        const std::string_view previous = TrimBlanks(kept[i - 1]);
         if (!previous.empty() && previous.back() != '>')
             joined.insert(before, 1, ' ');
     }

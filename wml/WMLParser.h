@@ -18,6 +18,8 @@ public:
     std::string WMLCode;
 
     bool Parse(const TStringList& lines);
+    // The same, keeping the lines without copying them.
+    bool Parse(TStringList&& lines);
     static std::string Normalize(std::string_view text);
 };
 
