@@ -1,0 +1,203 @@
+#include "base/ListFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pivrel::base {
+
+namespace {
+
+    bool IsLineEnd(char c)
+    {
+        return c == '\r' || c == '\n';
+    }
+
+    bool HasControlBytes(std::string_view line)
+    {
+        return std::any_of(line.begin(), line.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+        });
+    }
+
+    // Closes the descriptor on every path out of a function.
+    class TFd
+    {
+    public:
+        explicit TFd(int fd)
+            : m_fd(fd)
+        { }
+
+        ~TFd()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+
+        TFd(const TFd&) = delete;
+        TFd& operator=(const TFd&) = delete;
+
+        int Get() const { return m_fd; }
+
+        int Release()
+        {
+            const int fd = m_fd;
+            m_fd = -1;
+            return fd;
+        }
+
+    private:
+        int m_fd;
+    };
+
+    bool WriteAll(int fd, std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return true;
+    }
+
+} // namespace
+
+TStringList SplitBoundedLines(std::string_view text, std::size_t maxLines)
+{
+    TStringList lines;
+    std::size_t start = 0;
+    while (start < text.size() && lines.size() < maxLines) {
+        std::size_t end = start;
+        while (end < text.size() && !IsLineEnd(text[end]))
+            ++end;
+        if (end - start <= kMaxListLineBytes)
+            lines.emplace_back(text.substr(start, end - start));
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool ReadBoundedFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    // Non-blocking open: a FIFO in place of a settings file must not hang the program.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0)
+        return false;
+
+    struct stat info { };
+
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    char buffer[16384];
+    while (bytes.size() < kMaxListFileBytes) {
+        const std::size_t wanted = std::min(sizeof buffer, kMaxListFileBytes - bytes.size());
+        const ssize_t got = ::read(fd.Get(), buffer, wanted);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            bytes.clear();
+            return false;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error)
+{
+    std::string temp = path + ".XXXXXX";
+    TFd fd(::mkstemp(temp.data()));
+    if (fd.Get() < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool written = WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
+    const int savedErrno = errno;
+    const bool closed = ::close(fd.Release()) == 0;
+    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = std::strerror(written && closed ? errno : savedErrno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+TStringList ParseListText(std::string_view text)
+{
+    TStringList entries;
+    for (auto& line : SplitBoundedLines(text)) {
+        if (!line.empty() && !HasControlBytes(line))
+            entries.push_back(std::move(line));
+    }
+    return entries;
+}
+
+TStringList LoadListFile(const std::string& path)
+{
+    std::string bytes;
+    if (!ReadBoundedFile(path, bytes))
+        return {};
+    return ParseListText(bytes);
+}
+
+std::string FormatListText(const TStringList& lines)
+{
+    std::string text;
+    for (const auto& line : lines) {
+        for (const char c : line)
+            text += IsLineEnd(c) ? ' ' : c;
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool SaveListFile(const TStringList& lines, const std::string& path, std::string& error)
+{
+    return WriteFileAtomically(path, FormatListText(lines), error);
+}
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return result;
+}
+
+std::string AsciiUpper(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return result;
+}
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace pivrel::base
