@@ -2,7 +2,7 @@
 
 #include "base/tests/EventLoopContract.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 namespace pivrel::base::contract {
 
@@ -14,7 +14,7 @@ INSTANTIATE_TEST_SUITE_P(Qt, EventLoopContract,
 
 int main(int argc, char** argv)
 {
-    QCoreApplication application(argc, argv);
+    QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,216 @@
+#include "app/Headless.h"
+
+#include "app/fMainForm.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+namespace pivrel::app {
+
+namespace {
+
+    // A render that neither shows nor fails within this time is stopped and counts as failed.
+    constexpr int kRenderTimeoutMs = 60000;
+
+    bool ParseSize(const std::string& text, int& width, int& height)
+    {
+        const std::size_t x = text.find_first_of("xX");
+        if (x == std::string::npos || x == 0 || x + 1 >= text.size() || text.size() > 11)
+            return false;
+        try {
+            std::size_t used = 0;
+            width = std::stoi(text.substr(0, x), &used);
+            if (used != x)
+                return false;
+            height = std::stoi(text.substr(x + 1), &used);
+            if (used != text.size() - x - 1)
+                return false;
+        } catch (const std::exception&) {
+            return false;
+        }
+        return width > 0 && height > 0 && width <= 10000 && height <= 10000;
+    }
+
+    // Text for one line of standard error: the boxes' line breaks are carriage returns.
+    std::string OneLine(std::string text)
+    {
+        for (char& c : text) {
+            if (c == '\r' || c == '\n')
+                c = ' ';
+        }
+        return text;
+    }
+
+} // namespace
+
+std::optional<TScreenshotOptions> ParseScreenshotArguments(
+    const std::vector<std::string>& arguments, std::string& error)
+{
+    error.clear();
+    if (arguments.empty() || arguments[0] != "--screenshot")
+        return std::nullopt;
+    TScreenshotOptions options;
+    const std::string usage = "usage: pivrel --screenshot OUT.png [--size WxH] [--card ID] ADDRESS";
+    std::size_t i = 1;
+    if (i >= arguments.size()) {
+        error = usage;
+        return std::nullopt;
+    }
+    options.Output = arguments[i++];
+    while (i < arguments.size()) {
+        const std::string& argument = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (argument == "--size" && hasValue) {
+            if (!ParseSize(arguments[i + 1], options.Width, options.Height)) {
+                error = "pivrel: bad size \"" + arguments[i + 1] + "\" (expected WxH)";
+                return std::nullopt;
+            }
+            i += 2;
+        } else if (argument == "--card" && hasValue) {
+            options.Card = arguments[i + 1];
+            i += 2;
+        } else if (options.Address.empty() && (argument.empty() || argument[0] != '-' || argument == "-")) {
+            options.Address = argument;
+            ++i;
+        } else {
+            error = usage;
+            return std::nullopt;
+        }
+    }
+    if (options.Output.empty() || options.Address.empty()) {
+        error = usage;
+        return std::nullopt;
+    }
+    return options;
+}
+
+void PrepareHeadlessPlatform()
+{
+    const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    if (!hasDisplay && std::getenv("QT_QPA_PLATFORM") == nullptr)
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+std::string AddressFromArgument(const std::string& argument)
+{
+    if (argument.find("://") != std::string::npos || argument.rfind("file:", 0) == 0)
+        return argument;
+    std::error_code failed;
+    const std::filesystem::path path(argument);
+    if (!std::filesystem::is_regular_file(path, failed))
+        return argument;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    return failed ? argument : "file://" + absolute.lexically_normal().string();
+}
+
+std::string AddressOfCard(const std::string& address, const std::string& card)
+{
+    if (card.empty())
+        return address;
+    return address.substr(0, address.find('#')) + "#" + card;
+}
+
+void TStderrDialogs::Print(const std::string& kind, const std::string& text)
+{
+    m_lastMessage = OneLine(text);
+    std::cerr << "pivrel: " << kind << ": " << m_lastMessage << std::endl;
+}
+
+void TStderrDialogs::ShowError(QWidget*, const std::string&, const std::string& text)
+{
+    Print("error", text);
+}
+
+void TStderrDialogs::ShowInformation(QWidget*, const std::string&, const std::string& text)
+{
+    Print("information", text);
+}
+
+bool TStderrDialogs::AskYesNo(QWidget*, const std::string&, const std::string& text)
+{
+    Print("question answered No", text);
+    return false;
+}
+
+bool TStderrDialogs::InputText(QWidget*, const std::string&, const std::string& prompt, std::string&)
+{
+    Print("input cancelled", prompt);
+    return false;
+}
+
+namespace {
+
+    // Whether the card that the address names is the one on show.
+    bool CardShown(TMainForm& form, const std::string& card)
+    {
+        const wml::TWMLDeck& deck = form.Browser().WMLDeck;
+        if (deck.CardList.empty())
+            return false;
+        if (card.empty())
+            return true;
+        const auto index = std::size_t(deck.CurrentCard);
+        if (index >= deck.CardList.size())
+            return false;
+        std::string shown = deck.CardList[index].Card->ID;
+        std::string wanted = card;
+        for (std::string* text : { &shown, &wanted }) {
+            for (char& c : *text)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return shown == wanted;
+    }
+
+} // namespace
+
+int RunScreenshot(const TScreenshotOptions& options)
+{
+    TStderrDialogs dialogs;
+    TMainForm form(dialogs);
+    form.SetOpenHomeOnShow(false);
+    if (options.Width > 0)
+        form.resize(options.Width, options.Height);
+    form.show();
+    // Let the first showing (settings, proxy) run before the address is opened.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        timedOut = true;
+        form.Browser().Stop();
+    });
+    watchdog.start(kRenderTimeoutMs);
+
+    const int rendersBefore = form.RenderCount();
+    const std::string address = AddressOfCard(AddressFromArgument(options.Address), options.Card);
+    form.Navigate(address, true, true, false);
+    watchdog.stop();
+
+    const bool shown = !timedOut && form.RenderCount() > rendersBefore && CardShown(form, options.Card);
+    if (!shown) {
+        std::string reason = timedOut ? "the load took longer than 60 seconds" : dialogs.LastMessage();
+        if (reason.empty())
+            reason = options.Card.empty() || form.Browser().WMLDeck.CardList.empty()
+                ? "nothing could be shown from " + address
+                : "the deck has no card \"" + options.Card + "\"";
+        std::cerr << "pivrel: failed: " << reason << std::endl;
+        return 1;
+    }
+    // Layout and painting of the new card happen in the loop.
+    QCoreApplication::processEvents();
+    const QPixmap picture = form.grab();
+    if (!picture.save(QString::fromStdString(options.Output), "PNG")) {
+        std::cerr << "pivrel: failed: cannot write " << options.Output << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace pivrel::app

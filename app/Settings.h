@@ -1,0 +1,65 @@
+#pragma once
+
+#include "base/IniFile.h"
+
+#include <string>
+
+namespace pivrel::app {
+
+// The address of the default home page on the maker's web server.
+std::string DefaultHomePage();
+
+// The user's settings as the "Pivrel.ini" file and the settings dialog hold them. A fresh value
+// holds every default.
+struct TPivrelSettings {
+    static constexpr int kMinMaxHistory = 10;
+    static constexpr int kMaxMaxHistory = 500;
+    static constexpr int kMinProxyPort = 0;
+    static constexpr int kMaxProxyPort = 65535;
+
+    // GENERAL
+    bool UseBackImage = true;
+    std::string BackImageFile = "./pics/skin1.bmp";
+    int BackImageMode = 0; // 0 stretched, 1 tiled, 2 tiled and scrolling with the text
+    bool UseButtonTexts = true;
+    bool Transparent = true;
+    // BROWSER
+    std::string HomePage = DefaultHomePage();
+    int MaxHistory = 100;
+    // NETWORK
+    bool UseProxy = false;
+    std::string ProxyAddr;
+    int ProxyPort = 80;
+    bool UseAuthentication = false;
+    std::string UserName;
+    std::string Password;
+
+    // Every key from the file, each missing or unreadable one as its default; numbers are then
+    // brought into the ranges of their dialog fields. A missing file gives the defaults.
+    void Load(const std::string& path);
+    void LoadFrom(const base::TIniFile& ini);
+    // Writes every key into the file, keeping whatever else it holds; creates the directory and
+    // the file as needed.
+    bool Save(const std::string& path, std::string& error) const;
+    void StoreTo(base::TIniFile& ini) const;
+
+    // Numbers into the ranges of their dialog fields; a picture mode outside 0 to 2 becomes 0.
+    void Clamp();
+
+    bool operator==(const TPivrelSettings&) const = default;
+};
+
+// The proxy properties handed to the browser engine: no proxy is an empty host and port -1; the
+// login goes along whenever authentication is on, with or without a proxy.
+struct TProxySettings {
+    std::string ProxyHost;
+    int ProxyPort = -1;
+    std::string ProxyUser;
+    std::string ProxyPassword;
+
+    bool operator==(const TProxySettings&) const = default;
+};
+
+TProxySettings ProxySettingsOf(const TPivrelSettings& settings);
+
+} // namespace pivrel::app

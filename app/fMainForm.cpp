@@ -1,0 +1,588 @@
+#include "app/fMainForm.h"
+
+#include "engine/Maker.h"
+
+#include "app/ToolbarImages.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cctype>
+
+namespace pivrel::app {
+
+namespace {
+
+    QString Q(const std::string& text)
+    {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+
+    std::string ToLower(std::string text)
+    {
+        for (char& c : text)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    }
+
+    // The digit at a 0-based place, or -1 when the text is too short or holds no digit there.
+    int DigitAt(std::string_view text, std::size_t place)
+    {
+        if (place >= text.size() || !std::isdigit(static_cast<unsigned char>(text[place])))
+            return -1;
+        return text[place] - '0';
+    }
+
+} // namespace
+
+bool IsNewerVersion(std::string_view announced, std::string_view own)
+{
+    // Versions read as "M.m": the major digit first, the minor digit two places on.
+    const int major = DigitAt(announced, 0);
+    const int minor = DigitAt(announced, 2);
+    if (major < 0 || minor < 0)
+        return false;
+    const int ownMajor = std::max(DigitAt(own, 0), 0);
+    const int ownMinor = std::max(DigitAt(own, 2), 0);
+    return major > ownMajor || (major == ownMajor && minor > ownMinor);
+}
+
+std::string MakerAddress(std::string_view path)
+{
+    return "http://" + std::string(engine::kMakerWebServer) + std::string(path);
+}
+
+TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent)
+    , m_dialogs(dialogs)
+    , m_loop(std::make_unique<TQtEventLoop>())
+    , m_browser(std::make_unique<engine::TWMLBrowser>(*m_loop))
+{
+    setObjectName("MainForm");
+    const std::string caption = "Pivrel " + std::string(kOwnVersion);
+    setWindowTitle(Q(caption));
+    QApplication::setApplicationDisplayName(Q(caption));
+    resize(422, 431);
+    setMinimumSize(200, 120);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBars();
+    CreateView();
+    CreateStatusBar();
+    HookBrowser();
+    CreateAuxiliaryWindows();
+
+    LoadTheURLTimer = new QTimer(this);
+    LoadTheURLTimer->setObjectName("LoadTheURLTimer");
+    LoadTheURLTimer->setInterval(10);
+    connect(LoadTheURLTimer, &QTimer::timeout, this, [this] { LoadTheURLTimerTimer(); });
+    // Running from the start with nothing pending: its first tick only stops it.
+    LoadTheURLTimer->start();
+}
+
+TMainForm::~TMainForm()
+{
+    m_browser->StopCardTimer();
+    m_renderer.Detach();
+    // The card widgets point into the deck: they go before the engine that owns it.
+    delete RichView1;
+    RichView1 = nullptr;
+    if (m_busy)
+        QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::CreateView()
+{
+    RVStyle1 = new view::TRVStyle(this);
+    RVStyle1->setObjectName("RVStyle1");
+    view::TCardRenderer::SetupStyles(*RVStyle1);
+    RichView1 = new view::TRichView(this);
+    RichView1->setObjectName("RichView1");
+    RichView1->SetStyle(RVStyle1);
+    view::TCardRenderer::SetupView(*RichView1);
+    RichView1->OnJump = [this](view::TRichView&, int id) { m_renderer.RichViewJump(id); };
+    RichView1->OnRVMouseMove = [this](view::TRichView&, int id) { m_renderer.RichViewMouseMove(id); };
+    setCentralWidget(RichView1);
+}
+
+void TMainForm::HookBrowser()
+{
+    engine::TWMLBrowser& browser = *m_browser;
+    browser.Agent = "Pivrel " + std::string(kOwnVersion) + " WML 1.1";
+    browser.Accept = "text/x-wap,wml,*/*";
+    browser.OnConnecting = [this](engine::TWMLBrowser&) {
+        EnableStop(true);
+        Status("Connecting...");
+    };
+    browser.OnConnect = [this](engine::TWMLBrowser&) { Status("Connected"); };
+    browser.OnWaiting = [this](engine::TWMLBrowser&) { Status("Waiting ..."); };
+    browser.OnDisconnect = [this](engine::TWMLBrowser&) { Status("Disconnected"); };
+    browser.OnParsing = [this](engine::TWMLBrowser&) {
+        m_renderer.DeckReplacing();
+        Status("Parsing...");
+    };
+    browser.OnConnectFailed = [this](engine::TWMLBrowser&) { BrowserConnectFailed(); };
+    browser.OnContentTypeCheck
+        = [this](engine::TWMLBrowser&, const std::string& url, const std::string& content, bool& isOK) {
+              BrowserContentTypeCheck(url, content, isOK);
+          };
+    browser.OnParseComplete = [this](engine::TWMLBrowser&) { RenderCard(); };
+    browser.OnParseError
+        = [this](engine::TWMLBrowser&) { m_dialogs.ShowError(this, "Pivrel", "Parse Error"); };
+    browser.OnTrace = [this](engine::TWMLBrowser&, const std::string& traceStr) { BrowserTrace(traceStr); };
+    browser.OnBusy = [this](bool busy) { BrowserBusy(busy); };
+    m_renderer.Attach(browser, *this);
+}
+
+// Engine events ------------------------------------------------------------------------------
+
+void TMainForm::Status(const std::string& text)
+{
+    m_log.push_back(text);
+    SetStatusText(0, text);
+}
+
+void TMainForm::BrowserTrace(const std::string& traceStr)
+{
+    m_log.push_back("* " + traceStr);
+}
+
+void TMainForm::BrowserConnectFailed()
+{
+    const int code = m_browser->StatusCode;
+    const std::string reason
+        = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
+    Status("Connect Failed");
+    // A fetch stopped because the window is closing needs no box.
+    if (code != 200 && !m_closePending) {
+        m_dialogs.ShowError(
+            this, "Pivrel", "Unable to locate server. Check your spelling.\r\rReason : " + reason);
+    }
+}
+
+void TMainForm::BrowserContentTypeCheck(const std::string& url, const std::string& content, bool& isOK)
+{
+    const bool isHtml = content.find("html") != std::string::npos;
+    const bool isWml = content.find("wap") != std::string::npos && content.find("wml") != std::string::npos;
+    if (!isWml && !isHtml) {
+        const std::string question
+            = "Not WAP (WML) content. Can not show this content type.\r\rContent was = " + content + "\r\r"
+            + "Try to display it anyway ?";
+        if (!m_dialogs.AskYesNo(this, "Pivrel", question))
+            isOK = false;
+    }
+    if (isHtml) {
+        isOK = false;
+        const std::string question = "The Content retreived is of HTML type. This can not be shown by the "
+                                     "Pivrel browser.\r\rDo you want to launch your default Internet Browser "
+                                     "instead to view the content ?";
+        if (m_dialogs.AskYesNo(this, "Pivrel", question)) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            QDesktopServices::openUrl(QUrl(Q(url)));
+            QApplication::restoreOverrideCursor();
+        }
+    }
+}
+
+void TMainForm::BrowserBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    if (!busy)
+        CloseWhenIdle();
+}
+
+void TMainForm::RenderCard()
+{
+    if (m_closing)
+        return;
+    ++m_renderCount;
+    m_renderer.RenderCard(*m_browser, *RichView1, *this);
+}
+
+// Navigation ---------------------------------------------------------------------------------
+
+void TMainForm::Navigate(const std::string& url, bool addToHistory, bool fresh, bool post)
+{
+    if (m_closing)
+        return;
+    ++m_navigationDepth;
+    m_browser->Navigate(url, addToHistory, fresh, post);
+    --m_navigationDepth;
+    CloseWhenIdle();
+}
+
+void TMainForm::NavigateAsTyped(const std::string& text)
+{
+    std::weak_ptr<int> alive = m_alive;
+    Navigate(text, true, true, false);
+    if (!alive.expired() && !m_closing)
+        AddTypedLocation();
+}
+
+void TMainForm::SetPendingURL(const std::string& url, bool refresh)
+{
+    m_pendingURL = url;
+    m_pendingRefresh = refresh;
+    LoadTheURLTimer->start();
+}
+
+void TMainForm::SetPendingPick(const std::string& url)
+{
+    m_pendingURL = url;
+    LoadTheURLTimer->start();
+}
+
+void TMainForm::CardButtonClick(view::TPVBtn& sender, const std::string& link)
+{
+    m_pendingRefresh = false;
+    std::string target = link;
+    if (const wml::TWMLVariable* variables = sender.VarObject())
+        m_browser->ApplySetVars(*variables);
+    if (sender.DoRefresh()) {
+        m_pendingRefresh = true;
+        if (target.empty())
+            target = m_browser->CurrentURL();
+    }
+    m_pendingURL = target;
+    LoadTheURLTimer->start();
+}
+
+void TMainForm::LoadTheURLTimerTimer()
+{
+    LoadTheURLTimer->stop();
+    if (m_pendingURL.empty() || m_closing)
+        return;
+    if (m_pendingURL[0] != '@') {
+        // A copy: the navigation may set a new pending address while it runs.
+        const std::string url = m_pendingURL;
+        Navigate(url, !m_pendingRefresh, false, false);
+        return;
+    }
+    const std::string command = ToLower(m_pendingURL);
+    ++m_navigationDepth;
+    if (command == "@prev")
+        m_browser->Back();
+    else if (command == "@next")
+        m_browser->Forward();
+    --m_navigationDepth;
+    CloseWhenIdle();
+}
+
+void TMainForm::StartCardTimer(wml::TWMLCard& card)
+{
+    m_browser->StartCardTimer(card);
+}
+
+// Window events ------------------------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The start page opens once the window is on screen and the loop turns.
+    QTimer::singleShot(0, this, [this] { FormShow(); });
+}
+
+void TMainForm::FormShow()
+{
+    LoadSettings();
+    if (!m_startParameters.empty()) {
+        std::string path;
+        for (const std::string& parameter : m_startParameters)
+            path += (path.empty() ? "" : " ") + parameter;
+        Navigate("file://" + path, true, false, false);
+    }
+    if (m_openHomeOnShow && m_browser->CurrentURL().empty() && !m_closing)
+        SetPendingURL(HomePage(), m_pendingRefresh);
+}
+
+void TMainForm::SetStartParameters(std::vector<std::string> parameters)
+{
+    m_startParameters = std::move(parameters);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (Busy()) {
+        // The fetch's wait is still on the stack: stop it, and close once it has unwound.
+        event->ignore();
+        m_closePending = true;
+        m_browser->Stop();
+        return;
+    }
+    m_closing = true;
+    LoadTheURLTimer->stop();
+    SaveRecentList();
+    m_browser->Stop();
+    m_browser->StopCardTimer();
+    event->accept();
+}
+
+void TMainForm::CloseWhenIdle()
+{
+    if (!m_closePending || Busy())
+        return;
+    m_closePending = false;
+    QTimer::singleShot(0, this, [this] {
+        if (Busy())
+            m_closePending = true;
+        else
+            close();
+    });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == LocationBox || (LocationBox != nullptr && watched == LocationBox->lineEdit()))
+        && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            NavigateAsTyped(LocationBox->currentText().toStdString());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// TCardHost ----------------------------------------------------------------------------------
+
+void TMainForm::SetStatusText(int panel, const std::string& text)
+{
+    if (panel < 0 || panel >= int(m_panels.size()))
+        return;
+    m_panels[std::size_t(panel)]->setText(Q(text));
+    if (OnStatusText)
+        OnStatusText(panel, text);
+}
+
+std::string TMainForm::StatusText(int panel) const
+{
+    if (panel < 0 || panel >= int(m_panels.size()))
+        return {};
+    return m_panels[std::size_t(panel)]->text().toStdString();
+}
+
+const std::string& TMainForm::ShownCardTitle() const
+{
+    return m_renderer.ShownCardTitle();
+}
+
+void TMainForm::SetCaption(const std::string& caption)
+{
+    setWindowTitle(Q(caption));
+}
+
+void TMainForm::SetLocationText(const std::string& url)
+{
+    LocationBox->setEditText(Q(url));
+}
+
+void TMainForm::SetPageSource(const base::TStringList& body)
+{
+    m_pageSource = body;
+}
+
+void TMainForm::EnableStop(bool enabled)
+{
+    Action("Browser_Stop")->setEnabled(enabled);
+}
+
+void TMainForm::EnableBack(bool enabled)
+{
+    Action("Browser_Back")->setEnabled(enabled);
+}
+
+void TMainForm::EnableForward(bool enabled)
+{
+    Action("Browser_Forward")->setEnabled(enabled);
+}
+
+bool TMainForm::CompareAnnouncedVersion(const std::string& announced)
+{
+    m_pageSource.clear();
+    const bool newer = IsNewerVersion(announced);
+    if (newer) {
+        const std::string text = "NEW VERSION AVAILABLE !\rVersion " + announced
+            + " of Pivrel is available for download from the internet." + "\r\r"
+            + "Do you want to proceed to Quillfen Software's web site now?";
+        if (m_dialogs.AskYesNo(this, "Pivrel", text))
+            Help_QuillfenExecute();
+    }
+    return newer;
+}
+
+QPixmap TMainForm::PrevButtonGlyph() const
+{
+    return PrevGlyph();
+}
+
+bool TMainForm::OpenInWebBrowser(const std::string& url)
+{
+    if (QDesktopServices::openUrl(QUrl(Q(url))))
+        return true;
+    m_dialogs.ShowError(this, "Pivrel", "Error launching your default web-browser");
+    return false;
+}
+
+// Actions ------------------------------------------------------------------------------------
+
+void TMainForm::File_ExitExecute()
+{
+    close();
+}
+
+void TMainForm::File_SaveAsExecute()
+{
+    const QString current = QDir::currentPath();
+    if (m_saveDirectory.isEmpty())
+        m_saveDirectory = current;
+    const QString textFilter = "Text files (*.txt)";
+    const QString htmlFilter = "HTML files (*.htm *.html)";
+    const QString allFilter = "All files (*)";
+    QString chosen;
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, "Save page as", m_saveDirectory, textFilter + ";;" + htmlFilter + ";;" + allFilter, &chosen);
+    if (!fileName.isEmpty()) {
+        if (chosen == htmlFilter)
+            RichView1->SaveAsHTML(fileName.toStdString(), "", "", 0);
+        else
+            RichView1->SaveAsText(fileName.toStdString(), 0);
+    }
+    QDir::setCurrent(current);
+}
+
+void TMainForm::Edit_CopyExecute()
+{
+    std::string text;
+    if (RichView1->HasSelection()) {
+        text = RichView1->SelectedText();
+    } else {
+        RichView1->SelectWholeDocument();
+        text = RichView1->SelectedText();
+        RichView1->ClearSelection();
+    }
+    QApplication::clipboard()->setText(Q(text));
+}
+
+void TMainForm::Edit_SelectAllExecute()
+{
+    RichView1->setFocus();
+    RichView1->ClearSelection();
+    QCoreApplication::processEvents();
+    RichView1->SelectWholeDocument();
+    RichView1->viewport()->update();
+}
+
+void TMainForm::Browser_BackExecute()
+{
+    ++m_navigationDepth;
+    m_browser->Back();
+    --m_navigationDepth;
+    CloseWhenIdle();
+}
+
+void TMainForm::Browser_ForwardExecute()
+{
+    ++m_navigationDepth;
+    m_browser->Forward();
+    --m_navigationDepth;
+    CloseWhenIdle();
+}
+
+void TMainForm::Browser_ReloadExecute()
+{
+    SetLocationText(m_browser->CurrentURL());
+    m_browser->SetCurrentURL("");
+    m_browser->Body.clear();
+    Navigate(LocationBox->currentText().toStdString(), false, false, false);
+}
+
+void TMainForm::Browser_StopExecute()
+{
+    m_browser->Stop();
+}
+
+void TMainForm::Browser_HomeExecute()
+{
+    const std::string home = HomePage();
+    if (!home.empty())
+        Navigate(home, false, false, false);
+}
+
+void TMainForm::SetOuterSize(int width, int height)
+{
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(
+        std::max(width - frame.width(), minimumWidth()), std::max(height - frame.height(), minimumHeight()));
+}
+
+void TMainForm::View_EricssonMC218Execute()
+{
+    SetOuterSize(500, 370);
+}
+
+void TMainForm::View_R320Execute()
+{
+    SetOuterSize(300, 300);
+}
+
+void TMainForm::View_Nokia7110Execute()
+{
+    SetOuterSize(250, 250);
+}
+
+void TMainForm::View_A4_WidthExecute()
+{
+    SetOuterSize(600, 450);
+}
+
+void TMainForm::Help_SearchExecute()
+{
+    std::weak_ptr<int> alive = m_alive;
+    Navigate(std::string(kWapDirectorySite), true, false, false);
+    if (!alive.expired() && !m_closing)
+        AddTypedLocation();
+}
+
+void TMainForm::Check4NewVersionExecute()
+{
+    ++m_navigationDepth;
+    m_browser->CheckForNewVersion();
+    --m_navigationDepth;
+    CloseWhenIdle();
+}
+
+void TMainForm::FeedbackExecute()
+{
+    Navigate(MakerAddress("/pivrel/feedback.wml"), true, false, false);
+}
+
+void TMainForm::Help_QuillfenExecute()
+{
+    OpenInWebBrowser(MakerAddress("/index.htm"));
+}
+
+void TMainForm::Help_QuillfenWapExecute()
+{
+    Navigate(MakerAddress("/pivrel/index.wml"), true, true, false);
+}
+
+} // namespace pivrel::app

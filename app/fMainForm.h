@@ -1,0 +1,238 @@
+#pragma once
+
+#include "base/StringList.h"
+#include "engine/WMLBrowser.h"
+
+#include "app/Dialogs.h"
+#include "app/LocationLists.h"
+#include "app/QtEventLoop.h"
+#include "app/Settings.h"
+#include "view/CardHost.h"
+#include "view/CardRender.h"
+#include "view/RVStyle.h"
+#include "view/RichView.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTimer>
+#include <QToolBar>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pivrel::app {
+
+class TPropertiesForm;
+class TFormBookmarkEdit;
+
+// The program's own version: the caption, the user agent and the version check use it.
+inline constexpr std::string_view kOwnVersion = "2.2";
+// The start page of the outside WAP directory site that Search opens.
+inline constexpr std::string_view kWapDirectorySite = "http://wap.directory.example/";
+
+// True when announced names a newer version than own: the digits at the first and third places
+// of each are major and minor. A text too short, or without digits there, never counts as newer.
+bool IsNewerVersion(std::string_view announced, std::string_view own = kOwnVersion);
+
+// "http://" + the maker's web server + path.
+std::string MakerAddress(std::string_view path);
+
+// The program's main window: menus, tool bar, location box, the card view and the status bar,
+// the one browser engine, and the commands that drive it.
+//
+// A navigation runs inside a nested wait of the event loop, so almost any command can arrive
+// while one is on the stack. Widgets therefore defer their navigations through
+// LoadTheURLTimer, and closing the window during a fetch stops it and closes only once the wait
+// has unwound.
+class TMainForm : public QMainWindow, public view::TCardHost
+{
+public:
+    explicit TMainForm(TDialogs& dialogs, QWidget* parent = nullptr);
+    ~TMainForm() override;
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    // The program's parameters: joined with blanks they name one local deck opened when the
+    // window is first shown.
+    void SetStartParameters(std::vector<std::string> parameters);
+
+    // Whether the first showing opens the home page when no deck was named; the headless render
+    // turns it off.
+    void SetOpenHomeOnShow(bool value) { m_openHomeOnShow = value; }
+
+    // Every navigation of the window goes through here; returns when the document has been
+    // shown or has failed.
+    void Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
+    // What Enter in the location box does with its text.
+    void NavigateAsTyped(const std::string& text);
+
+    engine::TWMLBrowser& Browser() { return *m_browser; }
+
+    QAction* Action(const char* name) const;
+
+    view::TRichView* RichView1 = nullptr;
+    view::TRVStyle* RVStyle1 = nullptr;
+    QComboBox* LocationBox = nullptr;
+    QTimer* LoadTheURLTimer = nullptr;
+    QMenu* Reopen1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+
+    // Status panel texts and the trace log (every status and trace line, never trimmed).
+    std::string StatusText(int panel) const;
+
+    const std::vector<std::string>& Log() const { return m_log; }
+
+    const std::string& PendingURL() const { return m_pendingURL; }
+
+    bool PendingRefresh() const { return m_pendingRefresh; }
+
+    const std::string& ShownCardTitle() const;
+
+    const base::TStringList& PageSource() const { return m_pageSource; }
+
+    // Cards drawn so far; the headless render tells a shown card from a failed load with it.
+    int RenderCount() const { return m_renderCount; }
+
+    // True while a navigation is on the stack.
+    bool Busy() const { return m_busy || m_navigationDepth > 0; }
+
+    TPropertiesForm& PropertiesForm() { return *m_properties; }
+
+    TFormBookmarkEdit& BookmarkForm() { return *m_bookmarks; }
+
+    const TRecentList& RecentList() const { return *m_recentList; }
+
+    const TTypedLocations& TypedLocations() const { return *m_typedLocations; }
+
+    // The settings now in force: those of the file, or of the settings dialog's last OK.
+    const TPivrelSettings& Settings() const { return m_settings; }
+
+    // Observers of every status panel change (panel, text).
+    std::function<void(int panel, const std::string& text)> OnStatusText;
+
+    // The settings: file to dialog, dialog to file, and the parts applied to the window.
+    void LoadSettings();
+    void SaveSettings();
+    void ApplyNetworkSettings();
+    void ApplyToolbarSettings();
+    void RebuildReopenMenu();
+    void AddTypedLocation();
+
+    // view::TCardHost
+    void SetStatusText(int panel, const std::string& text) override;
+    void SetCaption(const std::string& caption) override;
+    void SetLocationText(const std::string& url) override;
+    void SetPageSource(const base::TStringList& body) override;
+    void AddRecentURL(const std::string& url) override;
+    void EnableStop(bool enabled) override;
+    void EnableBack(bool enabled) override;
+    void EnableForward(bool enabled) override;
+    void SetPendingURL(const std::string& url, bool refresh) override;
+    void SetPendingPick(const std::string& url) override;
+    void CardButtonClick(view::TPVBtn& sender, const std::string& link) override;
+    bool CompareAnnouncedVersion(const std::string& announced) override;
+    void StartCardTimer(wml::TWMLCard& card) override;
+    view::TCardDisplaySettings CardDisplaySettings() const override;
+    QPixmap PrevButtonGlyph() const override;
+
+protected:
+    // QWidget
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Window parts.
+    void CreateActions();
+    QAction* AddAction(const char* name, const char* caption, const QKeySequence& shortcut, int image,
+        void (TMainForm::*handler)());
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void CreateView();
+    void HookBrowser();
+    void CreateAuxiliaryWindows();
+
+    // Engine events.
+    void Status(const std::string& text);
+    void BrowserTrace(const std::string& traceStr);
+    void BrowserConnectFailed();
+    void BrowserContentTypeCheck(const std::string& url, const std::string& content, bool& isOK);
+    void BrowserBusy(bool busy);
+    void RenderCard();
+
+    // Deferred navigation and closing.
+    void LoadTheURLTimerTimer();
+    void FormShow();
+    void CloseWhenIdle();
+    bool OpenInWebBrowser(const std::string& url);
+    void ReopenItemClick(const std::string& url);
+
+    // Action handlers.
+    void File_OpenExecute();
+    void File_ExitExecute();
+    void File_SaveAsExecute();
+    void Edit_CopyExecute();
+    void Edit_SelectAllExecute();
+    void Edit_PropertiesExecute();
+    void Browser_BackExecute();
+    void Browser_ForwardExecute();
+    void Browser_ReloadExecute();
+    void Browser_StopExecute();
+    void Browser_HomeExecute();
+    void View_EricssonMC218Execute();
+    void View_R320Execute();
+    void View_Nokia7110Execute();
+    void View_A4_WidthExecute();
+    void Bookmark_AddBookmarkExecute();
+    void Bookmark_EditBookmarksExecute();
+    void Help_ContentsExecute();
+    void Help_SearchExecute();
+    void Check4NewVersionExecute();
+    void FeedbackExecute();
+    void Help_QuillfenExecute();
+    void Help_QuillfenWapExecute();
+
+    void Disabled() { }
+
+    std::string HomePage() const;
+    bool UseButtonTexts() const;
+    void SaveRecentList();
+    void LoadTypedLocations();
+    // Sets the window's outer size, frame included; the position stays.
+    void SetOuterSize(int width, int height);
+
+    TDialogs& m_dialogs;
+    // Declared before the engine, which registers its timers and watches with it.
+    std::unique_ptr<TQtEventLoop> m_loop;
+    std::unique_ptr<engine::TWMLBrowser> m_browser;
+    view::TCardRenderer m_renderer;
+    std::unique_ptr<TRecentList> m_recentList;
+    std::unique_ptr<TTypedLocations> m_typedLocations;
+    TPivrelSettings m_settings;
+    TPropertiesForm* m_properties = nullptr;
+    TFormBookmarkEdit* m_bookmarks = nullptr;
+    std::vector<QLabel*> m_panels;
+    std::vector<std::string> m_log;
+    base::TStringList m_pageSource;
+    std::vector<std::string> m_startParameters;
+    std::string m_pendingURL;
+    bool m_pendingRefresh = false;
+    bool m_openHomeOnShow = true;
+    bool m_shown = false;
+    bool m_busy = false;
+    bool m_closePending = false;
+    bool m_closing = false;
+    int m_navigationDepth = 0;
+    int m_renderCount = 0;
+    QString m_saveDirectory;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+} // namespace pivrel::app
