@@ -70,7 +70,6 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     setObjectName("MainForm");
     const std::string caption = "Pivrel " + std::string(kOwnVersion);
     setWindowTitle(Q(caption));
-    QApplication::setApplicationDisplayName(Q(caption));
     resize(422, 431);
     setMinimumSize(200, 120);
 
