@@ -13,6 +13,9 @@ using base::Fire;
 
 namespace {
 
+    // The largest read of body bytes at once.
+    constexpr int kBodyReceiveSize = 64 * 1024;
+
     // A response with more header lines than this is refused, so that a server cannot fill
     // memory with an endless header.
     constexpr int kMaxHeaderLines = 1000;
@@ -413,6 +416,19 @@ void THttpCli::SendNextChunk()
 
 void THttpCli::SocketDataAvailable()
 {
+    // Once the header is over nothing is cut into lines: the body is read in large steps and
+    // handed on directly, rather than through the line buffer a few kilobytes at a time.
+    if (m_state == httpWaitingBody && m_receiveBuffer.empty()) {
+        char block[kBodyReceiveSize];
+        const int count = m_socket.Receive(block, kBodyReceiveSize);
+        if (m_requestKind == httpNone || count <= 0 || m_responseOver)
+            return;
+        if (m_lineHandler == TLineHandler::Body)
+            BodyData(block, static_cast<std::size_t>(count));
+        else
+            PostNotice(&THttpCli::SetReady);
+        return;
+    }
     const int room = kReceiveBufferSize - static_cast<int>(m_receiveBuffer.size());
     if (room <= 0) {
         FailResponse(kErrLineTooLong, kLocalFailureStatus, "HTTP line too long");
