@@ -6,11 +6,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tools/CliArgs.h"
 #include "tools/Json.h"
+#include "tools/NetCommands.h"
 
 namespace pivrel::tools {
 
@@ -18,20 +21,34 @@ namespace {
 
     using namespace pivrel::wml;
 
+    bool g_keepDecksAtExit = false;
+
     // Output is gathered and handed to the stream in blocks of about this size.
     constexpr std::size_t kFlushThreshold = std::size_t(1) << 16;
 
     constexpr std::string_view kUsage
-        = "usage: pivrel-cli elements FILE [--card ID]\n"
+        = "usage: pivrel-cli elements URL_OR_FILE [--card ID] [NETWORK OPTIONS]\n"
+          "       pivrel-cli fetch URL [-o FILE] [NETWORK OPTIONS]\n"
           "       pivrel-cli resolve BASE TARGET [--fresh]\n"
           "       pivrel-cli vars FILE [--set NAME=VALUE]... [--url TARGET] [--post]"
           " [--text TEXT]\n"
+          "       pivrel-cli wbmp FILE [-o OUT.pbm]\n"
           "       pivrel-cli --help\n"
           "\n"
-          "  elements  parse a deck and print its cards and element records as JSON Lines\n"
+          "  elements  load a deck and its pictures as the browser does and print its cards and\n"
+          "            element records as JSON Lines; a #card in the address acts as --card\n"
+          "  fetch     one GET request: the response header lines to standard error, the body\n"
+          "            to standard output or FILE\n"
           "  resolve   resolve TARGET against BASE as the browser does and print the parts\n"
           "  vars      parse a deck, assign variables, and print the substituted address,\n"
-          "            POST body and text\n";
+          "            POST body and text\n"
+          "  wbmp      decode a WBMP picture and write it as a portable bitmap (P4)\n"
+          "\n"
+          "NETWORK OPTIONS: --proxy HOST[:PORT] [--proxy-user U] [--proxy-password P]\n"
+          "  --trace      print the status texts and the \"* \" trace lines as they happen\n"
+          "  --timeout S  stop a request still running after S seconds, as a failure\n"
+          "Temporary files go to $PIVREL_HOME/Cache, or else $XDG_CACHE_HOME/pivrel or\n"
+          "~/.cache/pivrel.\n";
 
     // Reads the whole file in as few calls as its size allows.
     bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error)
@@ -225,75 +242,6 @@ namespace {
         }
     }
 
-    // The command line after the subcommand: positional arguments and the options the subcommand
-    // knows. Options may stand anywhere; "--" ends them.
-    struct TParsedArgs {
-        std::vector<std::string> Positional;
-        std::vector<std::pair<std::string, std::string>> Options;
-        std::string Error;
-        bool Help = false;
-
-        bool Has(std::string_view name) const
-        {
-            for (const auto& option : Options) {
-                if (option.first == name)
-                    return true;
-            }
-            return false;
-        }
-
-        std::optional<std::string> Last(std::string_view name) const
-        {
-            std::optional<std::string> value;
-            for (const auto& option : Options) {
-                if (option.first == name)
-                    value = option.second;
-            }
-            return value;
-        }
-    };
-
-    struct TOptionRule {
-        std::string_view Name;
-        bool TakesValue;
-    };
-
-    TParsedArgs ParseArgs(const std::vector<std::string>& args, std::initializer_list<TOptionRule> rules)
-    {
-        TParsedArgs parsed;
-        bool optionsEnded = false;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            const std::string& arg = args[i];
-            if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-                parsed.Positional.push_back(arg);
-                continue;
-            }
-            if (arg == "--") {
-                optionsEnded = true;
-                continue;
-            }
-            if (arg == "--help") {
-                parsed.Help = true;
-                continue;
-            }
-            const TOptionRule* rule = nullptr;
-            for (const TOptionRule& candidate : rules) {
-                if (candidate.Name == arg)
-                    rule = &candidate;
-            }
-            if (!rule) {
-                parsed.Error = "unknown option '" + arg + "'";
-                return parsed;
-            }
-            if (rule->TakesValue && i + 1 >= args.size()) {
-                parsed.Error = "option '" + arg + "' needs a value";
-                return parsed;
-            }
-            parsed.Options.emplace_back(arg, rule->TakesValue ? args[++i] : std::string());
-        }
-        return parsed;
-    }
-
     int UsageError(std::ostream& err, const std::string& reason)
     {
         err << "pivrel-cli: " << reason << "\n" << kUsage;
@@ -306,50 +254,25 @@ namespace {
         return kExitFileError;
     }
 
-    bool CheckPositional(const TParsedArgs& parsed, std::size_t count, std::string& reason)
-    {
-        if (!parsed.Error.empty())
-            reason = parsed.Error;
-        else if (parsed.Positional.size() < count)
-            reason = "missing argument";
-        else if (parsed.Positional.size() > count)
-            reason = "unexpected argument '" + parsed.Positional[count] + "'";
-        return reason.empty();
-    }
-
     int RunElements(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
     {
-        const TParsedArgs parsed = ParseArgs(args, { { "--card", true } });
-        if (parsed.Help) {
-            out << kUsage;
-            return kExitOk;
-        }
-        std::string reason;
-        if (!CheckPositional(parsed, 1, reason))
-            return UsageError(err, reason);
-        TWMLDeck deck;
-        bool accepted = false;
-        if (!LoadDeckFile(parsed.Positional[0], deck, accepted, reason))
-            return FileError(err, parsed.Positional[0], reason);
-        WriteDeckLines(out, deck, accepted, parsed.Last("--card"));
-        return kExitOk;
+        return RunEngineElements(args, out, err, g_keepDecksAtExit ? TKeepDeck::AtExit : TKeepDeck::No);
     }
 
     int RunResolve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
     {
-        const TParsedArgs parsed = ParseArgs(args, { { "--fresh", false } });
+        const TCommandArgs parsed = ParseCommandArgs(args, { { "--fresh", false } });
         if (parsed.Help) {
             out << kUsage;
             return kExitOk;
         }
-        std::string reason;
-        if (!CheckPositional(parsed, 2, reason))
+        if (const std::string reason = parsed.CheckPositional(2); !reason.empty())
             return UsageError(err, reason);
         out << ResolveJson(parsed.Positional[0], parsed.Positional[1], parsed.Has("--fresh")) << "\n";
         return kExitOk;
     }
 
-    bool ApplySets(const TParsedArgs& parsed, engine::TWMLBrowser& browser, std::string& reason)
+    bool ApplySets(const TCommandArgs& parsed, engine::TWMLBrowser& browser, std::string& reason)
     {
         for (const auto& [name, value] : parsed.Options) {
             if (name != "--set")
@@ -367,16 +290,18 @@ namespace {
 
     int RunVars(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
     {
-        const TParsedArgs parsed = ParseArgs(
+        const TCommandArgs parsed = ParseCommandArgs(
             args, { { "--set", true }, { "--url", true }, { "--post", false }, { "--text", true } });
         if (parsed.Help) {
             out << kUsage;
             return kExitOk;
         }
-        std::string reason;
-        if (!CheckPositional(parsed, 1, reason))
+        std::string reason = parsed.CheckPositional(1);
+        if (!reason.empty())
             return UsageError(err, reason);
         engine::TWMLBrowser browser;
+        // The variables need the records only; the cards' pictures are not fetched.
+        browser.WMLDeck.ImageLoader = nullptr;
         bool accepted = false;
         if (!LoadDeckFile(parsed.Positional[0], browser.WMLDeck, accepted, reason))
             return FileError(err, parsed.Positional[0], reason);
@@ -420,6 +345,11 @@ namespace {
 
 } // namespace
 
+void SetKeepDecksAtExit(bool keep)
+{
+    g_keepDecksAtExit = keep;
+}
+
 std::string_view UsageText()
 {
     return kUsage;
@@ -430,9 +360,10 @@ bool LoadDeckFile(const std::string& path, TWMLDeck& deck, bool& accepted, std::
     std::string bytes;
     if (!ReadWholeFile(path, bytes, error))
         return false;
-    const base::TStringList lines = base::SplitLines(DeckTextToUtf8(bytes));
+    base::TStringList lines = base::SplitLines(DeckTextToUtf8(bytes));
+    std::string().swap(bytes);
     deck.Clear();
-    accepted = deck.Parse(lines);
+    accepted = deck.Parse(std::move(lines));
     return true;
 }
 
@@ -495,6 +426,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return UsageError(err, "missing command");
     if (args[0] == "elements")
         return RunElements(args, out, err);
+    if (args[0] == "fetch")
+        return RunFetch(args, out, err);
+    if (args[0] == "wbmp")
+        return RunWbmp(args, out, err);
     if (args[0] == "resolve")
         return RunResolve(args, out, err);
     if (args[0] == "vars")

@@ -18,6 +18,11 @@ inline constexpr int kExitUsage = 64;
 // complaints to err; returns the exit status.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// For the program itself, which ends right after its output is written: the elements command then
+// leaves its deck standing instead of taking tens of thousands of records apart one by one. Off by
+// default, so that tests see every deck freed.
+void SetKeepDecksAtExit(bool keep);
+
 // The usage text that --help prints and that accompanies every usage error.
 std::string_view UsageText();
 

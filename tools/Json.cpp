@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 
 namespace pivrel::tools {
 
@@ -64,17 +65,52 @@ namespace {
         return kNeedsEscape[b];
     }
 
+    // Whether any of eight bytes needs escaping; each test below is exact about whether some byte
+    // qualifies, though not about which.
+    bool AnyNeedsEscape(std::uint64_t w)
+    {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+        const auto hasZero = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+        const std::uint64_t control = (w - kOnes * 0x20) & ~w & kHigh;
+        const std::uint64_t quote = hasZero(w ^ (kOnes * '"'));
+        const std::uint64_t backslash = hasZero(w ^ (kOnes * '\\'));
+        return (control | quote | backslash | (w & kHigh)) != 0;
+    }
+
+    // The end of the run of bytes from i on that need nothing: eight at a time, then one by one.
+    std::size_t PlainRunEnd(std::string_view text, std::size_t i)
+    {
+        while (text.size() - i >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, text.data() + i, 8);
+            if (AnyNeedsEscape(w))
+                break;
+            i += 8;
+        }
+        while (i < text.size() && !NeedsEscape(static_cast<unsigned char>(text[i])))
+            ++i;
+        return i;
+    }
+
 } // namespace
 
 void AppendJsonString(std::string& out, std::string_view text)
 {
-    out += '"';
-    std::size_t i = 0;
+    std::size_t i = PlainRunEnd(text, 0);
+    const std::size_t start = out.size();
+    // Nearly every string needs no escape at all; it is written with its quotes in one step.
+    out.resize(start + i + 2);
+    char* written = out.data() + start;
+    written[0] = '"';
+    if (i > 0)
+        std::memcpy(written + 1, text.data(), i);
+    written[i + 1] = '"';
+    if (i == text.size())
+        return;
+    out.pop_back();
     while (i < text.size()) {
-        // Copy the run of bytes that need nothing in one go: that is nearly all of a deck.
-        std::size_t run = i;
-        while (run < text.size() && !NeedsEscape(static_cast<unsigned char>(text[run])))
-            ++run;
+        const std::size_t run = PlainRunEnd(text, i);
         out.append(text.data() + i, run - i);
         i = run;
         if (i >= text.size())
@@ -130,6 +166,22 @@ TJsonObject::TJsonObject(std::string& out)
 
 std::string& TJsonObject::Key(std::string_view name)
 {
+    // Member names are short words that need no escape; the separator, the quoted name and the
+    // colon then go in as one piece.
+    if (PlainRunEnd(name, 0) == name.size()) {
+        const std::size_t start = m_out.size();
+        const std::size_t comma = m_first ? 0 : 1;
+        m_out.resize(start + comma + name.size() + 3);
+        char* piece = m_out.data() + start;
+        piece[0] = ',';
+        piece[comma] = '"';
+        if (!name.empty())
+            std::memcpy(piece + comma + 1, name.data(), name.size());
+        piece[comma + 1 + name.size()] = '"';
+        piece[comma + 2 + name.size()] = ':';
+        m_first = false;
+        return m_out;
+    }
     if (!m_first)
         m_out += ',';
     m_first = false;

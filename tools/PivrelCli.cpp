@@ -7,6 +7,7 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    pivrel::tools::SetKeepDecksAtExit(true);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = pivrel::tools::RunCli(args, std::cout, std::cerr);
     std::cout.flush();
