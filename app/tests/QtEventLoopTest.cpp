@@ -14,6 +14,8 @@ INSTANTIATE_TEST_SUITE_P(Qt, EventLoopContract,
 
 int main(int argc, char** argv)
 {
+    // The window's tests need no display: they run on the offscreen platform.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
