@@ -117,6 +117,9 @@ void TMainForm::CreateView()
 void TMainForm::HookBrowser()
 {
     engine::TWMLBrowser& browser = *m_browser;
+    // The alternative text of a missing picture is drawn in the window's own font.
+    m_textMeasurer = std::make_unique<view::TQtTextMeasurer>(QApplication::font());
+    browser.SetTextMeasurer(m_textMeasurer.get());
     browser.Agent = "Pivrel " + std::string(kOwnVersion) + " WML 1.1";
     browser.Accept = "text/x-wap,wml,*/*";
     browser.OnConnecting = [this](engine::TWMLBrowser&) {

@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "view/CardHost.h"
 #include "view/CardRender.h"
+#include "view/QtTextMeasurer.h"
 #include "view/RVStyle.h"
 #include "view/RichView.h"
 
@@ -211,6 +212,8 @@ private:
     TDialogs& m_dialogs;
     // Declared before the engine, which registers its timers and watches with it.
     std::unique_ptr<TQtEventLoop> m_loop;
+    // Declared before the engine, which uses it, so that it outlives the engine.
+    std::unique_ptr<view::TQtTextMeasurer> m_textMeasurer;
     std::unique_ptr<engine::TWMLBrowser> m_browser;
     view::TCardRenderer m_renderer;
     std::unique_ptr<TRecentList> m_recentList;
