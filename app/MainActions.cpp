@@ -194,6 +194,10 @@ void TMainForm::CreateToolBars()
     LocationBox->setEditable(true);
     LocationBox->setInsertPolicy(QComboBox::NoInsert);
     LocationBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The box takes the panel's width, not its longest entry's: one long typed address would
+    // otherwise push the whole box into the tool bar's overflow menu.
+    LocationBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    LocationBox->setMinimumContentsLength(12);
     LocationBox->setMinimumHeight(21);
     LocationBox->installEventFilter(this);
     LocationBox->lineEdit()->installEventFilter(this);

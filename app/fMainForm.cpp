@@ -165,8 +165,9 @@ void TMainForm::BrowserConnectFailed()
     const std::string reason
         = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
     Status("Connect Failed");
-    // A fetch stopped because the window is closing needs no box.
-    if (code != 200 && !m_closePending) {
+    // A fetch the user stopped, or stopped because the window is closing, did not fail to find
+    // its server: telling the user so would be wrong.
+    if (code != 200 && !m_closePending && !m_stoppedByUser) {
         m_dialogs.ShowError(
             this, "Pivrel", "Unable to locate server. Check your spelling.\r\rReason : " + reason);
     }
@@ -202,6 +203,8 @@ void TMainForm::BrowserBusy(bool busy)
         return;
     m_busy = busy;
     if (busy)
+        m_stoppedByUser = false;
+    if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
@@ -214,6 +217,8 @@ void TMainForm::RenderCard()
     if (m_closing)
         return;
     ++m_renderCount;
+    // The link under the pointer belonged to the card being replaced; the next move names the new one.
+    SetStatusText(2, "");
     m_renderer.RenderCard(*m_browser, *RichView1, *this);
 }
 
@@ -519,6 +524,7 @@ void TMainForm::Browser_ReloadExecute()
 
 void TMainForm::Browser_StopExecute()
 {
+    m_stoppedByUser = m_busy;
     m_browser->Stop();
 }
 

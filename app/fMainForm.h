@@ -232,6 +232,8 @@ private:
     bool m_busy = false;
     bool m_closePending = false;
     bool m_closing = false;
+    // Set when Stop ends a running fetch, until the next navigation starts.
+    bool m_stoppedByUser = false;
     int m_navigationDepth = 0;
     int m_renderCount = 0;
     QString m_saveDirectory;

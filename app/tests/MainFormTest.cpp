@@ -576,6 +576,42 @@ namespace {
         form.reset();
     }
 
+    TEST_F(MainFormTest, StoppingAFetchIsNoFailureToReport)
+    {
+        TScriptedResponse endless = Ok(Deck("<card id=\"a\"><p>never</p></card>"));
+        endless.Chunks = { "HTTP/1.0 200 OK\r\n" };
+        endless.KeepOpen = true;
+        server.AddResponse(endless);
+        Form();
+        bool navigationReturned = false;
+        bool stopped = false;
+        QTimer::singleShot(0, [&] {
+            form->Navigate(server.Url("/slow.wml"), true, true, false);
+            navigationReturned = true;
+        });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (stopped || server.RequestCount() == 0)
+                return;
+            stopped = true;
+            form->Action("Browser_Stop")->trigger();
+        });
+        poll.start(5);
+        ASSERT_TRUE(WaitUntil([&] { return navigationReturned; }));
+        EXPECT_TRUE(stopped);
+        EXPECT_EQ(form->StatusText(0), "Connect Failed");
+        EXPECT_TRUE(dialogs.Shown.empty()) << dialogs.Shown[0].Text;
+
+        // The next failure is reported again, even one that never reaches the network.
+        form->Navigate("file:///nonexistent/deck.wml", true, true, false);
+        ASSERT_EQ(dialogs.Shown.size(), 1u);
+        EXPECT_EQ(dialogs.Shown[0].Kind, "error");
+        // Stop pressed while nothing runs changes nothing for the next failure either.
+        form->Action("Browser_Stop")->trigger();
+        form->Navigate("file:///nonexistent/other.wml", true, true, false);
+        EXPECT_EQ(dialogs.Shown.size(), 2u);
+    }
+
     TEST_F(MainFormTest, StartParametersNameOneLocalDeckEvenWithBlanks)
     {
         const std::string path = home + "/my decks/start deck.wml";
