@@ -1,10 +1,11 @@
 #include "base/ListFile.h"
 
+#include "base/FileRead.h"
+#include "base/UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pivrel::base {
@@ -23,36 +24,6 @@ namespace {
             return (byte < 0x20 && byte != '\t') || byte == 0x7F;
         });
     }
-
-    // Closes the descriptor on every path out of a function.
-    class TFd
-    {
-    public:
-        explicit TFd(int fd)
-            : m_fd(fd)
-        { }
-
-        ~TFd()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-        }
-
-        TFd(const TFd&) = delete;
-        TFd& operator=(const TFd&) = delete;
-
-        int Get() const { return m_fd; }
-
-        int Release()
-        {
-            const int fd = m_fd;
-            m_fd = -1;
-            return fd;
-        }
-
-    private:
-        int m_fd;
-    };
 
     bool WriteAll(int fd, std::string_view bytes)
     {
@@ -89,36 +60,14 @@ TStringList SplitBoundedLines(std::string_view text, std::size_t maxLines)
 bool ReadBoundedFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();
-    // Non-blocking open: a FIFO in place of a settings file must not hang the program.
-    TFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.Get() < 0)
-        return false;
-
-    struct stat info { };
-
-    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    char buffer[16384];
-    while (bytes.size() < kMaxListFileBytes) {
-        const std::size_t wanted = std::min(sizeof buffer, kMaxListFileBytes - bytes.size());
-        const ssize_t got = ::read(fd.Get(), buffer, wanted);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            bytes.clear();
-            return false;
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-    return true;
+    const TFileReadOptions options { kMaxListFileBytes, TFileKinds::RegularOnly, TOversize::Truncate };
+    return bool(ReadLocalFile(path, bytes, options));
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error)
 {
     std::string temp = path + ".XXXXXX";
-    TFd fd(::mkstemp(temp.data()));
+    TUniqueFd fd(::mkstemp(temp.data()));
     if (fd.Get() < 0) {
         error = std::strerror(errno);
         return false;

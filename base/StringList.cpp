@@ -1,9 +1,10 @@
 #include "base/StringList.h"
 
+#include "base/FileRead.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace pivrel::base {
 
@@ -29,26 +30,10 @@ TStringList SplitLines(std::string_view text)
 
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string& error)
 {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = std::strerror(EISDIR);
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno ? errno : EACCES);
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "read error";
-        return false;
-    }
-    return true;
+    const TFileReadResult result = ReadLocalFile(path, bytes, { .Kinds = TFileKinds::AnyButDirectory });
+    if (!result)
+        error = result.Failure == TFileReadFailure::ReadError ? "read error" : result.Reason();
+    return bool(result);
 }
 
 bool SaveLinesToFile(const TStringList& lines, const std::string& path, std::string& error)

@@ -1,5 +1,7 @@
 #include "base/TextMeasurer.h"
 
+#include "base/Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -116,52 +118,6 @@ namespace {
     constexpr int kGlyphTop = 1;
     constexpr char32_t kInvalid = 0xFFFFFFFF;
 
-    bool IsContinuation(unsigned char c)
-    {
-        return (c & 0xC0) == 0x80;
-    }
-
-    // Decodes the code point at pos and advances pos past it. A malformed sequence yields kInvalid
-    // and advances by one byte only, so that the bytes after it are read afresh.
-    char32_t NextCodePoint(std::string_view text, std::size_t& pos)
-    {
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-        char32_t value = 0;
-        if (lead < 0x80) {
-            ++pos;
-            return lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, value = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, value = lead & 0x0F;
-            low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-            high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, value = lead & 0x07;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            ++pos;
-            return kInvalid;
-        }
-        if (text.size() - pos < length) {
-            ++pos;
-            return kInvalid;
-        }
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto c = static_cast<unsigned char>(text[pos + i]);
-            if (!IsContinuation(c) || (i == 1 && (c < low || c > high))) {
-                ++pos;
-                return kInvalid;
-            }
-            value = (value << 6) | (c & 0x3F);
-        }
-        pos += length;
-        return value;
-    }
-
     const TGlyph& GlyphFor(char32_t codePoint)
     {
         if (codePoint >= 0x20 && codePoint < 0x7F)
@@ -192,7 +148,7 @@ std::size_t CountCodePoints(std::string_view text)
 {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); ++count)
-        NextCodePoint(text, pos);
+        DecodeUtf8(text, pos, kInvalid);
     return count;
 }
 
@@ -217,7 +173,7 @@ void TFixedFontMeasurer::DrawText(
     long long left = x;
     // Stop at the first cell past the right edge: a long text costs no more than what shows.
     for (std::size_t pos = 0; pos < text.size() && left < area.Right; left += kCellWidth) {
-        const char32_t codePoint = NextCodePoint(text, pos);
+        const char32_t codePoint = DecodeUtf8(text, pos, kInvalid);
         if (left + kCellWidth > area.Left)
             DrawGlyph(bitmap, left, y, GlyphFor(codePoint), area);
     }

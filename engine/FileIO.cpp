@@ -1,5 +1,7 @@
 #include "engine/FileIO.h"
 
+#include "base/FileRead.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -47,27 +49,6 @@ namespace {
             data += written;
             size -= static_cast<std::size_t>(written);
         }
-        return true;
-    }
-
-    // Reads from the descriptor's position to its end; false past limit bytes or on an error.
-    bool ReadToEnd(int fd, std::string& bytes, std::size_t limit)
-    {
-        std::string result;
-        std::array<char, kChunk> chunk {};
-        for (;;) {
-            ssize_t got = ::read(fd, chunk.data(), chunk.size());
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return false;
-            if (got == 0)
-                break;
-            if (static_cast<std::size_t>(got) > limit - result.size())
-                return false;
-            result.append(chunk.data(), static_cast<std::size_t>(got));
-        }
-        bytes = std::move(result);
         return true;
     }
 
@@ -164,23 +145,13 @@ bool TTempBodyFile::ReadAll(std::string& bytes, std::size_t limit)
 {
     if (!Flush() || ::lseek(m_fd, 0, SEEK_SET) != 0)
         return false;
-    return ReadToEnd(m_fd, bytes, limit);
+    return bool(base::ReadDescriptor(m_fd, bytes, limit, base::TOversize::Refuse));
 }
 
 bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit)
 {
-    // Opening without blocking keeps a FIFO with no writer from holding the window; it is
-    // refused below like every other file that is not a regular one.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-
-    struct stat info { };
-
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-        && static_cast<std::uint64_t>(info.st_size) <= limit && ReadToEnd(fd, bytes, limit);
-    ::close(fd);
-    return ok;
+    return bool(
+        base::ReadLocalFile(path, bytes, { limit, base::TFileKinds::RegularOnly, base::TOversize::Refuse }));
 }
 
 } // namespace pivrel::engine

@@ -1,3 +1,4 @@
+#include "base/Hex.h"
 #include "engine/WMLBrowser.h"
 
 #include <algorithm>
@@ -79,17 +80,6 @@ namespace {
         out.push_back('%');
         out.push_back(kHex[c >> 4]);
         out.push_back(kHex[c & 0x0F]);
-    }
-
-    int HexDigit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
     }
 
     // Calls visit for every element record of every card, in deck order.
@@ -268,13 +258,16 @@ std::string UrlUnescape(std::string_view value)
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '%' && i + 2 < value.size() && HexDigit(value[i + 1]) >= 0
-            && HexDigit(value[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(value[i + 1]) * 16 + HexDigit(value[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(value[i]);
+        if (value[i] == '%' && i + 2 < value.size()) {
+            const int high = base::HexDigitValue(value[i + 1]);
+            const int low = base::HexDigitValue(value[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.push_back(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
         }
+        out.push_back(value[i]);
     }
     return out;
 }

@@ -1,10 +1,8 @@
 #include "images/Wbmp.h"
 
+#include "base/FileRead.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace pivrel::images {
@@ -48,56 +46,6 @@ namespace {
         }
     }
 
-    class TDescriptor
-    {
-    public:
-        explicit TDescriptor(int fd)
-            : m_fd(fd)
-        { }
-
-        ~TDescriptor()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-        }
-
-        TDescriptor(const TDescriptor&) = delete;
-        TDescriptor& operator=(const TDescriptor&) = delete;
-
-        int Get() const { return m_fd; }
-
-    private:
-        int m_fd;
-    };
-
-    bool AcceptableFile(const struct stat& info)
-    {
-        return S_ISREG(info.st_mode) && info.st_size >= 0
-            && static_cast<unsigned long long>(info.st_size) <= kMaxPictureBytes;
-    }
-
-    // Reads at most limit + 1 bytes, so that a file that grew past the limit since it was checked is
-    // noticed without reading all of it.
-    bool ReadBounded(int fd, std::size_t limit, std::string& bytes)
-    {
-        std::string data;
-        char buffer[65536];
-        while (data.size() <= limit) {
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return false;
-            if (got == 0)
-                break;
-            data.append(buffer, static_cast<std::size_t>(got));
-        }
-        if (data.size() > limit)
-            return false;
-        bytes = std::move(data);
-        return true;
-    }
-
     // Dark is below half the sum of the three channels at full strength.
     bool IsDark(base::TColor color)
     {
@@ -135,17 +83,9 @@ bool DecodeWBMP(std::string_view bytes, base::TBitmap& out, int& width, int& hei
 
 bool ReadPictureFile(const std::string& path, std::string& bytes)
 {
-    // The path is looked at before it is opened, so that a device is never even opened; the
-    // descriptor is checked again after opening in case the path changed in between.
-    struct stat info { };
-
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !AcceptableFile(info))
-        return false;
-    // O_NONBLOCK keeps the open from waiting for a writer should a FIFO have taken the file's place.
-    TDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !AcceptableFile(info))
-        return false;
-    return ReadBounded(fd.Get(), kMaxPictureBytes, bytes);
+    const base::TFileReadOptions options { kMaxPictureBytes, base::TFileKinds::RegularOnly,
+        base::TOversize::Refuse };
+    return !path.empty() && base::ReadLocalFile(path, bytes, options);
 }
 
 bool DecodeWBMPFile(const std::string& path, base::TBitmap& out, int& width, int& height)

@@ -1,15 +1,11 @@
 #include "tools/CliCommands.h"
 
+#include "base/FileRead.h"
 #include "engine/WMLBrowser.h"
 #include "wml/Charset.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <ostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tools/CliArgs.h"
 #include "tools/Json.h"
@@ -50,40 +46,15 @@ namespace {
           "Temporary files go to $PIVREL_HOME/Cache, or else $XDG_CACHE_HOME/pivrel or\n"
           "~/.cache/pivrel.\n";
 
-    // Reads the whole file in as few calls as its size allows.
+    // Any file but a directory is read, a pipe included, so that a deck can come from another
+    // command; the reason for a failure is the system's own text.
     bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error)
     {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-
-        struct stat info { };
-
-        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-            ::close(fd);
-            error = std::strerror(EISDIR);
-            return false;
-        }
-        bytes.clear();
-        if (info.st_size > 0)
-            bytes.reserve(std::size_t(info.st_size));
-        char buffer[1 << 16];
-        while (true) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0) {
-                bytes.append(buffer, std::size_t(n));
-            } else if (n == 0) {
-                break;
-            } else if (errno != EINTR) {
-                error = std::strerror(errno);
-                ::close(fd);
-                return false;
-            }
-        }
-        ::close(fd);
-        return true;
+        const base::TFileReadResult result
+            = base::ReadLocalFile(path, bytes, { .Kinds = base::TFileKinds::AnyButDirectory });
+        if (!result)
+            error = result.Reason();
+        return bool(result);
     }
 
     void AppendStringArray(std::string& out, const TStringList& list)

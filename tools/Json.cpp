@@ -1,5 +1,7 @@
 #include "tools/Json.h"
 
+#include "base/Utf8.h"
+
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -15,37 +17,6 @@ namespace {
         out += "\\u00";
         out += kHex[b >> 4];
         out += kHex[b & 0x0F];
-    }
-
-    // Length of the well-formed UTF-8 sequence starting at text[i] (no overlong forms, surrogates or
-    // code points past U+10FFFF), or 0.
-    std::size_t SequenceLength(std::string_view text, std::size_t i)
-    {
-        const auto b0 = static_cast<unsigned char>(text[i]);
-        std::size_t need = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            need = 1;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            need = 2;
-            lo = b0 == 0xE0 ? 0xA0 : 0x80;
-            hi = b0 == 0xED ? 0x9F : 0xBF;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            need = 3;
-            lo = b0 == 0xF0 ? 0x90 : 0x80;
-            hi = b0 == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return 0;
-        }
-        if (i + need >= text.size())
-            return 0;
-        for (std::size_t k = 1; k <= need; ++k) {
-            const auto b = static_cast<unsigned char>(text[i + k]);
-            if (b < (k == 1 ? lo : 0x80) || b > (k == 1 ? hi : 0xBF))
-                return 0;
-        }
-        return need + 1;
     }
 
     // Bytes that cannot be copied as they are: controls, the quote, the backslash, and every byte
@@ -117,7 +88,7 @@ void AppendJsonString(std::string& out, std::string_view text)
             break;
         const auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x80) {
-            const std::size_t n = SequenceLength(text, i);
+            const std::size_t n = base::Utf8SequenceLength(text, i);
             if (n == 0) {
                 AppendEscapedByte(out, b);
                 ++i;

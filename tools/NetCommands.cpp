@@ -140,6 +140,21 @@ namespace {
         return ParseCommandArgs(args, rules);
     }
 
+    // Reads a network command's one address and its options. A status comes back when the command
+    // ends here: the help was asked for, or the arguments are wrong.
+    std::optional<int> ParseNetCommand(
+        const TCommandArgs& parsed, TNetOptions& options, std::ostream& out, std::ostream& err)
+    {
+        if (parsed.Help) {
+            out << UsageText();
+            return kExitOk;
+        }
+        std::string reason = parsed.CheckPositional(1);
+        if (!reason.empty() || !ReadNetOptions(parsed, options, reason))
+            return UsageError(err, reason);
+        return std::nullopt;
+    }
+
     // The engine makes the cache directory itself but not its parents, and ~/.cache may be
     // missing on a fresh account. Each missing level is made private to the user.
     void MakeDirectories(const std::string& dir)
@@ -466,14 +481,9 @@ std::string ConnectFailedReason(int statusCode)
 int RunFetch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     const TCommandArgs parsed = ParseWithNetRules(args, { "-o", true });
-    if (parsed.Help) {
-        out << UsageText();
-        return kExitOk;
-    }
     TNetOptions options;
-    std::string reason = parsed.CheckPositional(1);
-    if (!reason.empty() || !ReadNetOptions(parsed, options, reason))
-        return UsageError(err, reason);
+    if (const std::optional<int> status = ParseNetCommand(parsed, options, out, err))
+        return *status;
     const std::string& url = parsed.Positional[0];
     const std::optional<std::string> outputPath = parsed.Last("-o");
     if (!outputPath)
@@ -492,14 +502,9 @@ int RunEngineElements(
     const std::vector<std::string>& args, std::ostream& out, std::ostream& err, TKeepDeck keep)
 {
     const TCommandArgs parsed = ParseWithNetRules(args, { "--card", true });
-    if (parsed.Help) {
-        out << UsageText();
-        return kExitOk;
-    }
     TNetOptions options;
-    std::string reason = parsed.CheckPositional(1);
-    if (!reason.empty() || !ReadNetOptions(parsed, options, reason))
-        return UsageError(err, reason);
+    if (const std::optional<int> status = ParseNetCommand(parsed, options, out, err))
+        return *status;
     std::string address;
     if (const std::optional<int> status = AddressOf(parsed.Positional[0], address, err))
         return *status;

@@ -1,5 +1,7 @@
 #include "view/DLines.h"
 
+#include "base/Utf8.h"
+
 #include "view/RichView.h"
 
 #include <QFontMetrics>
@@ -31,43 +33,7 @@ namespace {
 
 char32_t NextCodePoint(std::string_view text, std::size_t& pos)
 {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    std::size_t length = 0;
-    char32_t codePoint = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, codePoint = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, codePoint = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, codePoint = lead & 0x07, smallest = 0x10000;
-    } else {
-        ++pos;
-        return kReplacement;
-    }
-    if (pos + length > text.size()) {
-        ++pos;
-        return kReplacement;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            ++pos;
-            return kReplacement;
-        }
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    // Overlong forms and surrogates would let one character hide inside another's bytes.
-    if (codePoint < smallest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        ++pos;
-        return kReplacement;
-    }
-    pos += length;
-    return codePoint;
+    return base::DecodeUtf8(text, pos, kReplacement);
 }
 
 int TRVMeasurer::TextWidth(int styleNo, std::string_view text) const

@@ -1,9 +1,9 @@
 #include "wml/Charset.h"
 
+#include "base/Utf8.h"
+
 #include <array>
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <iconv.h>
 
 namespace pivrel::wml {
@@ -50,62 +50,6 @@ namespace {
         return lower;
     }
 
-    void AppendCodePoint(std::string& out, char32_t cp)
-    {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
-
-    // Length of the well-formed UTF-8 sequence at the start of text, or 0 when there is none. When
-    // there is none, *invalid tells how many bytes form the longest prefix that could have begun a
-    // sequence (at least one), so that each such prefix is replaced by a single U+FFFD.
-    std::size_t Utf8SequenceLength(std::string_view text, std::size_t* invalid)
-    {
-        const auto b0 = static_cast<unsigned char>(text[0]);
-        if (b0 < 0x80)
-            return 1;
-        std::size_t need = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            need = 1;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            need = 2;
-            lo = b0 == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-            hi = b0 == 0xED ? 0x9F : 0xBF; // no surrogates
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            need = 3;
-            lo = b0 == 0xF0 ? 0x90 : 0x80;
-            hi = b0 == 0xF4 ? 0x8F : 0xBF; // nothing beyond U+10FFFF
-        }
-        std::size_t i = 1;
-        for (; need != 0 && i <= need && i < text.size(); ++i) {
-            const auto b = static_cast<unsigned char>(text[i]);
-            const unsigned char low = i == 1 ? lo : 0x80;
-            const unsigned char high = i == 1 ? hi : 0xBF;
-            if (b < low || b > high)
-                break;
-        }
-        if (need != 0 && i == need + 1)
-            return i;
-        if (invalid)
-            *invalid = i;
-        return 0;
-    }
-
     // Every ill-formed part of text as U+FFFD; well-formed text is returned byte for byte.
     std::string SanitizeUtf8(std::string_view text)
     {
@@ -113,14 +57,13 @@ namespace {
         out.reserve(text.size());
         std::size_t i = 0;
         while (i < text.size()) {
-            std::size_t invalid = 1;
-            const std::size_t n = Utf8SequenceLength(text.substr(i), &invalid);
+            const std::size_t n = base::Utf8SequenceLength(text, i);
             if (n != 0) {
                 out.append(text.substr(i, n));
                 i += n;
             } else {
                 out.append(kReplacement);
-                i += invalid;
+                i += base::Utf8InvalidLength(text, i);
             }
         }
         return out;
@@ -172,9 +115,9 @@ namespace {
             if (b < 0x80)
                 out += c;
             else if (b < 0xA0)
-                AppendCodePoint(out, kWindows1252High[b - 0x80]);
+                base::AppendUtf8(out, kWindows1252High[b - 0x80]);
             else
-                AppendCodePoint(out, b);
+                base::AppendUtf8(out, b);
         }
         return out;
     }
@@ -329,25 +272,7 @@ std::string XmlDeclarationEncoding(std::string_view text)
 
 bool IsValidUtf8(std::string_view text)
 {
-    std::size_t i = 0;
-    const std::size_t size = text.size();
-    while (i < size) {
-        // Runs of ASCII are the common case of a deck; check them eight bytes at a time.
-        while (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, text.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) != 0)
-                break;
-            i += 8;
-        }
-        if (i >= size)
-            break;
-        const std::size_t n = Utf8SequenceLength(text.substr(i), nullptr);
-        if (n == 0)
-            return false;
-        i += n;
-    }
-    return true;
+    return base::IsValidUtf8(text);
 }
 
 std::string DeckTextToUtf8(std::string_view bytes, std::string_view contentTypeCharset)

@@ -1,5 +1,8 @@
 #include "wml/Entities.h"
 
+#include "base/Hex.h"
+#include "base/Utf8.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -99,17 +102,6 @@ namespace {
         return out;
     }
 
-    int HexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
     bool IsScalarValue(std::uint64_t value)
     {
         return value > 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
@@ -120,7 +112,7 @@ namespace {
     {
         std::uint64_t value = 0;
         for (char c : digits) {
-            value = value * 16 + HexValue(c);
+            value = value * 16 + base::HexDigitValue(c);
             if (value > 0x10FFFF)
                 return std::nullopt;
         }
@@ -164,7 +156,7 @@ namespace {
                 continue;
             }
             std::size_t digitsStart = out.size();
-            while (digitsStart > 0 && HexValue(out[digitsStart - 1]) >= 0)
+            while (digitsStart > 0 && base::HexDigitValue(out[digitsStart - 1]) >= 0)
                 --digitsStart;
             bool wellFormed = digitsStart < out.size() && digitsStart >= 3
                 && std::string_view(out).substr(digitsStart - 3, 3) == "&#x";
@@ -262,21 +254,7 @@ std::string EncodeUtf8(char32_t codePoint)
     if (!IsScalarValue(cp) && cp != 0)
         return {};
     std::string out;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    base::AppendUtf8(out, codePoint);
     return out;
 }
 

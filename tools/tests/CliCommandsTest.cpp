@@ -9,25 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/tests/CliRun.h"
+
 namespace pivrel::tools {
 namespace {
-
-    struct TRun {
-        int Status = -1;
-        std::string Out;
-        std::string Err;
-    };
-
-    TRun RunArgs(const std::vector<std::string>& args)
-    {
-        std::ostringstream out;
-        std::ostringstream err;
-        TRun run;
-        run.Status = RunCli(args, out, err);
-        run.Out = out.str();
-        run.Err = err.str();
-        return run;
-    }
 
     std::string DataFile(const std::string& name)
     {

@@ -15,6 +15,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tools/CliArgs.h"
 #include "tools/CliCommands.h"
+#include "tools/tests/CliRun.h"
 
 namespace pivrel::tools {
 namespace {
@@ -22,23 +23,6 @@ namespace {
     using testsupport::MakeResponse;
     using testsupport::TLoopbackHttpServer;
     using testsupport::TScriptedResponse;
-
-    struct TRun {
-        int Status = -1;
-        std::string Out;
-        std::string Err;
-    };
-
-    TRun RunArgs(const std::vector<std::string>& args)
-    {
-        std::ostringstream out;
-        std::ostringstream err;
-        TRun run;
-        run.Status = RunCli(args, out, err);
-        run.Out = out.str();
-        run.Err = err.str();
-        return run;
-    }
 
     bool Contains(const std::string& text, const std::string& part)
     {
