@@ -38,8 +38,9 @@ void TIniFile::Parse(std::string_view text)
 {
     m_sections.clear();
     m_sections.emplace_back();
-    // An editor may have put a byte-order mark before the first section.
-    if (text.starts_with("\xEF\xBB\xBF"))
+    // An editor may have put a byte-order mark before the first section; every one of them goes,
+    // so that a file read and written again reads the same.
+    while (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     for (const auto& line : SplitBoundedLines(text, kMaxLines))
         ParseLine(line);

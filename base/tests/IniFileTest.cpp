@@ -44,6 +44,11 @@ TEST(IniFile, ReadsSectionsKeysAndValuesLeniently)
     // Lines before the first section belong to no section.
     EXPECT_EQ(ini.ReadString("", "junk before", "none"), "none");
     EXPECT_EQ(Parsed("\xEF\xBB\xBF[S]\r\nk=v\r\n").ReadString("S", "k", ""), "v");
+    // A file saved twice by an editor that adds a mark each time still reads, and reads the same
+    // once written back.
+    const std::string twice = Parsed("\xEF\xBB\xBF\xEF\xBB\xBF[S]\r\nk=v\r\n").Format();
+    EXPECT_EQ(Parsed(twice).ReadString("S", "k", ""), "v");
+    EXPECT_EQ(Parsed(twice).Format(), twice);
 }
 
 TEST(IniFile, IntegersAndBooleansFallBackOnJunk)
