@@ -19,6 +19,16 @@ namespace {
         return text;
     }
 
+    // A byte-order mark in front of a line counts as blank there: it is invisible, and a key that
+    // kept it would start the file once written back, where reading drops it.
+    std::string_view TrimLine(std::string_view line)
+    {
+        line = Trim(line);
+        while (line.starts_with("\xEF\xBB\xBF"))
+            line = Trim(line.substr(3));
+        return line;
+    }
+
     std::string WithoutLineEnds(std::string_view text)
     {
         std::string result(text);
@@ -48,7 +58,7 @@ void TIniFile::Parse(std::string_view text)
 
 void TIniFile::ParseLine(std::string_view line)
 {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = TrimLine(line);
     if (!trimmed.empty() && trimmed.front() == '[') {
         std::string_view name = trimmed.substr(1);
         name = name.substr(0, name.find(']'));

@@ -49,6 +49,8 @@ TEST(IniFile, ReadsSectionsKeysAndValuesLeniently)
     const std::string twice = Parsed("\xEF\xBB\xBF\xEF\xBB\xBF[S]\r\nk=v\r\n").Format();
     EXPECT_EQ(Parsed(twice).ReadString("S", "k", ""), "v");
     EXPECT_EQ(Parsed(twice).Format(), twice);
+    const std::string indented = Parsed("\t\xEF\xBB\xBFk=v\r\n[S]\r\n").Format();
+    EXPECT_EQ(Parsed(indented).Format(), indented);
 }
 
 TEST(IniFile, IntegersAndBooleansFallBackOnJunk)
