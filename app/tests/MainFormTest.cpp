@@ -18,10 +18,12 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempDir.h"
 
 namespace pivrel::app {
 namespace {
@@ -98,20 +100,12 @@ namespace {
     class MainFormTest : public ::testing::Test
     {
     protected:
-        MainFormTest()
-        {
-            char pattern[] = "/tmp/pivrel-mainform-XXXXXX";
-            const char* made = ::mkdtemp(pattern);
-            home = made != nullptr ? made : "";
-            ::setenv("PIVREL_HOME", home.c_str(), 1);
-        }
+        MainFormTest() { ::setenv("PIVREL_HOME", home.c_str(), 1); }
 
         ~MainFormTest() override
         {
             form.reset();
             server.Stop();
-            std::error_code ignored;
-            fs::remove_all(home, ignored);
         }
 
         // The window as the program shows it, but without opening the home page.
@@ -163,7 +157,38 @@ namespace {
             std::ofstream(path, std::ios::binary) << text;
         }
 
-        std::string home;
+        // Navigates to a server that answers with a status line and then nothing, and calls
+        // duringFetch once from a timer while the navigation waits; the navigation's wait is below
+        // every later callback, so that is the only place such checks can run. Returns once the
+        // navigation has returned and done() holds; false when duringFetch never ran.
+        bool WhileAFetchHangs(
+            const std::function<void()>& duringFetch, const std::function<bool()>& done = [] { return true; })
+        {
+            TScriptedResponse endless = Ok(Deck("<card id=\"a\"><p>never</p></card>"));
+            endless.Chunks = { "HTTP/1.0 200 OK\r\n" };
+            endless.KeepOpen = true;
+            server.AddResponse(endless);
+            Form();
+            bool navigationReturned = false;
+            bool ran = false;
+            QTimer::singleShot(0, [&] {
+                form->Navigate(server.Url("/slow.wml"), true, true, false);
+                navigationReturned = true;
+            });
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (ran || server.RequestCount() == 0)
+                    return;
+                ran = true;
+                duringFetch();
+            });
+            poll.start(5);
+            EXPECT_TRUE(WaitUntil([&] { return navigationReturned && done(); }));
+            return ran;
+        }
+
+        testsupport::TTempDir temp { "pivrel-mainform" };
+        const std::string home = temp.Path();
         TPresetDialogs dialogs;
         testsupport::TLoopbackHttpServer server;
         std::unique_ptr<TMainForm> form;
@@ -545,31 +570,15 @@ namespace {
 
     TEST_F(MainFormTest, ClosingDuringAFetchStopsItAndClosesAfterTheWait)
     {
-        TScriptedResponse endless = Ok(Deck("<card id=\"a\"><p>never</p></card>"));
-        endless.Chunks = { "HTTP/1.0 200 OK\r\n" };
-        endless.KeepOpen = true;
-        server.AddResponse(endless);
-        Form();
-        bool navigationReturned = false;
-        bool checked = false;
-        QTimer::singleShot(0, [&] {
-            form->Navigate(server.Url("/slow.wml"), true, true, false);
-            navigationReturned = true;
-        });
-        // The navigation's wait is below every later callback: the checks run from a timer.
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (checked || server.RequestCount() == 0)
-                return;
-            checked = true;
-            EXPECT_TRUE(form->Busy());
-            EXPECT_TRUE(form->Action("Browser_Stop")->isEnabled());
-            form->close();
-            EXPECT_TRUE(form->isVisible());
-        });
-        poll.start(5);
-        // The window stays until the fetch's wait has unwound, then closes by itself.
-        ASSERT_TRUE(WaitUntil([&] { return navigationReturned && !form->isVisible(); }));
+        const bool checked = WhileAFetchHangs(
+            [&] {
+                EXPECT_TRUE(form->Busy());
+                EXPECT_TRUE(form->Action("Browser_Stop")->isEnabled());
+                form->close();
+                EXPECT_TRUE(form->isVisible());
+            },
+            // The window stays until the fetch's wait has unwound, then closes by itself.
+            [&] { return !form->isVisible(); });
         EXPECT_TRUE(checked);
         EXPECT_FALSE(form->Busy());
         EXPECT_TRUE(fs::exists(home + "/Recent.lst"));
@@ -578,27 +587,7 @@ namespace {
 
     TEST_F(MainFormTest, StoppingAFetchIsNoFailureToReport)
     {
-        TScriptedResponse endless = Ok(Deck("<card id=\"a\"><p>never</p></card>"));
-        endless.Chunks = { "HTTP/1.0 200 OK\r\n" };
-        endless.KeepOpen = true;
-        server.AddResponse(endless);
-        Form();
-        bool navigationReturned = false;
-        bool stopped = false;
-        QTimer::singleShot(0, [&] {
-            form->Navigate(server.Url("/slow.wml"), true, true, false);
-            navigationReturned = true;
-        });
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (stopped || server.RequestCount() == 0)
-                return;
-            stopped = true;
-            form->Action("Browser_Stop")->trigger();
-        });
-        poll.start(5);
-        ASSERT_TRUE(WaitUntil([&] { return navigationReturned; }));
-        EXPECT_TRUE(stopped);
+        EXPECT_TRUE(WhileAFetchHangs([&] { form->Action("Browser_Stop")->trigger(); }));
         EXPECT_EQ(form->StatusText(0), "Connect Failed");
         EXPECT_TRUE(dialogs.Shown.empty()) << dialogs.Shown[0].Text;
 

@@ -13,6 +13,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "tests/support/TempDir.h"
+
 namespace pivrel::app {
 namespace {
 
@@ -21,13 +23,7 @@ namespace {
     class MainFormUsageTest : public ::testing::Test
     {
     protected:
-        MainFormUsageTest()
-        {
-            char pattern[] = "/tmp/pivrel-usage-XXXXXX";
-            const char* made = ::mkdtemp(pattern);
-            home = made != nullptr ? made : "";
-            ::setenv("PIVREL_HOME", home.c_str(), 1);
-        }
+        MainFormUsageTest() { ::setenv("PIVREL_HOME", home.c_str(), 1); }
 
         TMainForm& Start()
         {
@@ -38,12 +34,7 @@ namespace {
             return *form;
         }
 
-        ~MainFormUsageTest() override
-        {
-            form.reset();
-            std::error_code ignored;
-            fs::remove_all(home, ignored);
-        }
+        ~MainFormUsageTest() override { form.reset(); }
 
         std::string WriteDeck(const std::string& name, const std::string& cards)
         {
@@ -64,7 +55,8 @@ namespace {
             return true;
         }
 
-        std::string home;
+        testsupport::TTempDir temp { "pivrel-usage" };
+        const std::string home = temp.Path();
         TPresetDialogs dialogs;
         std::unique_ptr<TMainForm> form;
     };

@@ -7,6 +7,8 @@
 #include <set>
 #include <sys/stat.h>
 
+#include "tests/support/TempDir.h"
+
 namespace pivrel::engine {
 namespace {
 
@@ -15,19 +17,6 @@ namespace {
     class FileIOTest : public ::testing::Test
     {
     protected:
-        FileIOTest()
-        {
-            char pattern[] = "/tmp/pivrel-fileio-XXXXXX";
-            const char* made = ::mkdtemp(pattern);
-            root = made != nullptr ? made : "";
-        }
-
-        ~FileIOTest() override
-        {
-            std::error_code ignored;
-            fs::remove_all(root, ignored);
-        }
-
         static unsigned Mode(const std::string& path)
         {
             struct stat info { };
@@ -35,7 +24,8 @@ namespace {
             return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
         }
 
-        std::string root;
+        testsupport::TTempDir temp { "pivrel-fileio" };
+        const std::string root = temp.Path();
     };
 
     TEST_F(FileIOTest, TemporaryFilesArePrivateDistinctAndGoAway)
