@@ -99,16 +99,22 @@ void Fill(TRichView& view, const std::vector<TRun>& runs)
     }
 }
 
-void BM_RichViewFormat(benchmark::State& state)
+// The benchmark's document in a view of the benchmark's text width, in a window windowWidth wide.
+void SetUpView(TRichView& view, TRVStyle& style, int windowWidth)
 {
-    TRVStyle style;
     SetUpStyle(style);
-    TRichView view;
     view.SetStyle(&style);
     view.SetVScrollVisible(true);
     view.SetMaxTextWidth(kWidth);
-    view.resize(600, 600);
+    view.resize(windowWidth, 600);
     Fill(view, MakeRuns());
+}
+
+void BM_RichViewFormat(benchmark::State& state)
+{
+    TRVStyle style;
+    TRichView view;
+    SetUpView(view, style, 600);
     for (auto _ : state) {
         view.Format();
         benchmark::DoNotOptimize(view.DocumentHeight());
@@ -154,13 +160,8 @@ BENCHMARK(BM_QTextDocumentLayout)->Unit(benchmark::kMillisecond);
 void BM_RichViewPageScrollRepaint(benchmark::State& state)
 {
     TRVStyle style;
-    SetUpStyle(style);
     TRichView view;
-    view.SetStyle(&style);
-    view.SetVScrollVisible(true);
-    view.SetMaxTextWidth(kWidth);
-    view.resize(420, 600);
-    Fill(view, MakeRuns());
+    SetUpView(view, style, 420);
     view.show();
     view.Format();
     QApplication::processEvents();
