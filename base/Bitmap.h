@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/FontDesc.h"
+
 #include <cstdint>
 #include <vector>
-
-#include "base/FontDesc.h"
 
 namespace pivrel::base {
 

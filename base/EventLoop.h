@@ -37,7 +37,8 @@ public:
     virtual std::unique_ptr<TEventHandle> StartTimer(int ms, bool repeat, TCallback callback) = 0;
     // Calls callback(readable, writable) while the descriptor is ready for what SetEvents asked;
     // a new watch asks for nothing.
-    virtual std::unique_ptr<TFdWatch> WatchFd(int fd, std::function<void(bool readable, bool writable)> callback)
+    virtual std::unique_ptr<TFdWatch> WatchFd(
+        int fd, std::function<void(bool readable, bool writable)> callback)
         = 0;
     // Queues callback to run on the loop's thread later, never inside the call that posts it.
     virtual void Post(TCallback callback) = 0;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include "base/StringList.h"
+
+#include <string>
 
 namespace pivrel::engine {
 
@@ -11,7 +11,9 @@ class TWMLHistory
 {
 public:
     const base::TStringList& URLHistory() const { return m_urlHistory; }
+
     int CurrentOffset() const { return m_currentOffset; }
+
     const std::string& CurrentURL() const { return m_currentURL; }
 
     bool Add(const std::string& url);

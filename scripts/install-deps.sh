@@ -7,7 +7,7 @@ packages=(g++ cmake ninja-build)
 for what in "${@:-build}"; do
     case "$what" in
         build) packages+=(qt6-base-dev libgl-dev fonts-liberation) ;;
-        test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth xdotool) ;;
+        test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev clang-format xvfb xauth xdotool git) ;;
         bench) packages+=(libbenchmark-dev libxml2-dev libxml2-utils hyperfine curl) ;;
         *) echo "install-deps: unknown set '$what'" >&2; exit 64 ;;
     esac

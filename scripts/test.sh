@@ -8,6 +8,7 @@ scripts/install-deps.sh build test
 jobs=$(nproc)
 
 scripts/check-core-free-of-qt.sh
+scripts/check-format.sh
 
 cmake --preset dev
 cmake --build --preset dev -j "$jobs"

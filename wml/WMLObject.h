@@ -1,15 +1,15 @@
 #pragma once
 
+#include "base/Bitmap.h"
+#include "base/FontDesc.h"
+#include "base/StringList.h"
+#include "wml/RecordPool.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "base/Bitmap.h"
-#include "base/FontDesc.h"
-#include "base/StringList.h"
-#include "wml/RecordPool.h"
 
 namespace pivrel::wml {
 
@@ -64,11 +64,15 @@ public:
 
     // Records come from the record pool; the virtual destructor hands back the full size.
     static void* operator new(std::size_t size) { return AllocateRecord(size); }
+
     static void* operator new(std::size_t, void* place) noexcept { return place; }
+
     static void operator delete(void* record, std::size_t size) noexcept { FreeRecord(record, size); }
+
     static void operator delete(void*, void*) noexcept { }
 
     virtual TWMLClass Class() const { return TWMLClass::Object; }
+
     // "TWMLText", "TWMLLink", ...: the record's class name as the inspector prints it.
     const char* ClassName() const;
 
@@ -78,8 +82,11 @@ public:
     TWMLVariable VarObject;
 
     const std::string& GetVarName() const { return VarObject.VarName; }
+
     const std::string& GetVarValue() const;
+
     const std::string& GetIVarName() const { return VarObject.iVarName; }
+
     const std::string& GetIVarValue() const;
 };
 
@@ -92,13 +99,15 @@ std::string GetElementText(std::string_view source);
 
 // The same operations answering with views into their arguments, for the parsers' hot paths.
 std::string_view GetElementView(std::string_view tag, std::string_view source);
-std::string_view GetAttributeView(std::string_view name, std::string_view element, std::string_view defaultValue);
+std::string_view GetAttributeView(
+    std::string_view name, std::string_view element, std::string_view defaultValue);
 std::string_view GetElementTextView(std::string_view source);
 
 class TWMLText : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Text; }
+
     std::string Text;
 };
 
@@ -106,6 +115,7 @@ class TWMLBR : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::BR; }
+
     std::string Mode;
 };
 
@@ -113,6 +123,7 @@ class TWMLLink : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Link; }
+
     std::string Text;
     std::string Link;
     std::int32_t JumpID = 0;
@@ -123,6 +134,7 @@ class TWMLBtn : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Btn; }
+
     std::string Link;
     std::string BtName;
     std::string Caption;
@@ -138,6 +150,7 @@ class TWMLTimer : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Timer; }
+
     std::string Link;
     std::int32_t Time = 0;
 };
@@ -146,6 +159,7 @@ class TWMLInput : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Input; }
+
     std::string Title;
     std::string DefaultText;
     std::string Size;
@@ -167,6 +181,7 @@ class TWMLImage : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Image; }
+
     std::string Alt;
     std::string Src;
     std::string LocalSrc;
@@ -188,6 +203,7 @@ class TWMLSelect : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::Select; }
+
     std::string Title;
     bool Multiple = false;
 };
@@ -196,6 +212,7 @@ class TWMLPostVariable : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::PostVariable; }
+
     std::string Name;
     std::string Value;
     std::string DefVaulue;
@@ -205,6 +222,7 @@ class TWMLPivrelVersion : public TWMLObject
 {
 public:
     TWMLClass Class() const override { return TWMLClass::PivrelVersion; }
+
     std::string NewestVersion;
 };
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/StringList.h"
+
 #include <string>
 #include <string_view>
-
-#include "base/StringList.h"
 
 namespace pivrel::wml {
 
