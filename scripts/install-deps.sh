@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(g++ cmake ninja-build)
 for what in "${@:-build}"; do
     case "$what" in
-        build) packages+=(qt6-base-dev libgl-dev fonts-liberation) ;;
-        test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev clang-format xvfb xauth xdotool git) ;;
+        build) packages+=(qt6-base-dev libgl-dev fonts-liberation pkg-config libssl-dev libpsl-dev libwbxml2-dev) ;;
+        test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev clang-format xvfb xauth xdotool git openssl ca-certificates poppler-utils kannel) ;;
         bench) packages+=(libbenchmark-dev libxml2-dev libxml2-utils hyperfine curl) ;;
         *) echo "install-deps: unknown set '$what'" >&2; exit 64 ;;
     esac
