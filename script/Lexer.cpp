@@ -11,11 +11,11 @@ namespace pivrel::script {
 namespace {
 
     // Words with a meaning in the language, and those kept back for later use, are never names.
-    constexpr std::array<std::string_view, 49> kKeywords = { "access", "agent", "break", "continue", "div",
+    constexpr std::array<std::string_view, 48> kKeywords = { "access", "agent", "break", "continue", "div",
         "domain", "else", "equiv", "extern", "for", "function", "header", "http", "if", "isvalid", "meta",
         "name", "path", "return", "typeof", "url", "use", "user", "var", "while", "true", "false", "invalid",
-        "delete", "in", "lib", "new", "null", "this", "void", "with", "case", "catch", "class", "const",
-        "debugger", "default", "do", "enum", "export", "finally", "import", "private", "public" };
+        "delete", "in", "new", "null", "this", "void", "with", "case", "catch", "class", "const", "debugger",
+        "default", "do", "enum", "export", "finally", "import", "private", "public" };
 
     // Longest first, so that the scan takes the longest punctuator.
     constexpr std::array<std::string_view, 46> kPunct

@@ -2,6 +2,7 @@
 
 #include "base/Utf8.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -84,12 +85,20 @@ TValue CheckedFloat(double v)
 
 std::string FloatText(float v)
 {
-    char buf[40];
-    for (int precision = 1; precision <= 9; ++precision) {
+    char buf[64];
+    int precision = 1;
+    for (; precision < 9; ++precision) {
         std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(v));
         if (std::strtof(buf, nullptr) == v)
             break;
     }
+    // Plain decimals for everyday magnitudes, the exponent form only for the very large or small.
+    const int exponent
+        = v == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(v)))));
+    if (exponent >= -5 && exponent < 15)
+        std::snprintf(buf, sizeof buf, "%.*f", std::max(0, precision - 1 - exponent), static_cast<double>(v));
+    else
+        std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(v));
     return buf;
 }
 
