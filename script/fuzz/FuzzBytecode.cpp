@@ -13,16 +13,23 @@ class TNullHost : public pivrel::script::TScriptHost
 {
 public:
     std::string GetVar(const std::string&) override { return "v"; }
+
     void SetVar(const std::string&, const std::string&) override { }
+
     std::string CurrentCard() override { return "http://h/d.wml#c"; }
+
     std::string Prompt(const std::string&, const std::string& d) override { return d; }
+
     bool Confirm(const std::string&, const std::string&, const std::string&) override { return true; }
+
     void Alert(const std::string&) override { }
+
     std::shared_ptr<const pivrel::script::TUnit> LoadUnit(const std::string&, std::string& error) override
     {
         error = "none";
         return nullptr;
     }
+
     bool LoadString(const std::string&, const std::string&, std::string&, int& code) override
     {
         code = 404;
