@@ -5,6 +5,7 @@
 #include "engine/CardImageLoader.h"
 #include "engine/FileIO.h"
 #include "engine/Maker.h"
+#include "script/CallAddress.h"
 #include "wml/Charset.h"
 
 #include <algorithm>
@@ -208,6 +209,10 @@ bool TWMLBrowser::Navigate(const std::string& url, bool addToHistory, bool fresh
 
 bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
 {
+    if (OnScriptCall && script::ParseCallAddress(url)) {
+        OnScriptCall(url);
+        return true;
+    }
     if (m_parsing) {
         Defer([this, url, addToHistory, fresh, post, clearDeck] {
             DoNavigate(url, addToHistory, fresh, post, clearDeck);
@@ -281,6 +286,7 @@ bool TWMLBrowser::Forward()
 bool TWMLBrowser::Stop()
 {
     m_deferred = nullptr;
+    Fire(OnStop, *this);
     m_imageLoader->Abort();
     HttpCli.Abort();
     return true;

@@ -126,6 +126,10 @@ public:
     TWMLBrowserNotifyEvent OnParseError;
     // The hour-glass: true when a navigation starts, false when the outermost one has ended.
     std::function<void(bool busy)> OnBusy;
+    // An address that names a function of a script ("calc.wmls#add(1,2)") goes here instead of
+    // being fetched as a deck; Stop is passed on to whatever runs it.
+    std::function<void(const std::string& address)> OnScriptCall;
+    TWMLBrowserNotifyEvent OnStop;
 
     // The shell's entry point: DoNavigate without emptying the deck first. Always true.
     bool Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);

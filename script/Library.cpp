@@ -244,8 +244,12 @@ namespace {
             const std::optional<std::string> url = StringArgument(args[0]);
             if (!url)
                 return TValue::Invalid();
+            // A bare "#card" names a card of the calling deck, since a unit has no cards; any
+            // other relative address is resolved against the unit, as its other addresses are.
+            const std::string base
+                = !url->empty() && (*url)[0] == '#' ? context.Host.CurrentCard() : context.UnitUrl;
             r.Navigation = url->empty() ? TNavigation::None : TNavigation::Go;
-            r.GoUrl = url->empty() ? std::string() : ResolveURL(context.UnitUrl, *url);
+            r.GoUrl = url->empty() ? std::string() : ResolveURL(base, *url);
             return TValue::String({});
         }
         case 3: // prev

@@ -289,6 +289,22 @@ namespace {
         EXPECT_TRUE(r.Refresh);
     }
 
+    TEST(BrowserLibrary, GoResolvesCardsAgainstTheDeckAndTheRestAgainstTheUnit)
+    {
+        const std::vector<std::pair<std::string, std::string>> cases = {
+            { "#c", "http://h/app/deck.wml#c" },
+            { "next.wml", "http://h/app/next.wml" },
+            { "../x.wml#c", "http://h/x.wml#c" },
+            { "http://o/y.wml", "http://o/y.wml" },
+        };
+        for (const auto& [url, expected] : cases) {
+            TFakeHost host;
+            const TInvocation r = RunScript(
+                "extern function f(u) { WMLBrowser.go(u); }", "f", { TValue::String(FromUtf8(url)) }, host);
+            EXPECT_EQ(r.GoUrl, expected) << url;
+        }
+    }
+
     TEST(BrowserLibrary, LastOfGoAndPrevWins)
     {
         struct TNavigationCase {
