@@ -100,6 +100,8 @@ namespace {
 
         std::string Identifier(const char* what)
         {
+            if (Peek().Kind == TTokenKind::Keyword)
+                Fail(std::string("expected ") + what + ", but '" + Peek().Text + "' is a reserved word");
             if (Peek().Kind != TTokenKind::Identifier)
                 Fail(std::string("expected ") + what + Found());
             return Take().Text;

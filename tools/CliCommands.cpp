@@ -4,12 +4,14 @@
 #include "engine/WMLBrowser.h"
 #include "wml/Charset.h"
 
+#include <iostream>
 #include <memory>
 #include <ostream>
 
 #include "tools/CliArgs.h"
 #include "tools/Json.h"
 #include "tools/NetCommands.h"
+#include "tools/ScriptCommands.h"
 
 namespace pivrel::tools {
 
@@ -29,6 +31,8 @@ namespace {
           "       pivrel-cli vars FILE [--set NAME=VALUE]... [--url TARGET] [--post]"
           " [--text TEXT]\n"
           "       pivrel-cli wbmp FILE [-o OUT.pbm]\n"
+          "       pivrel-cli wmls compile FILE.wmls [-o FILE.wmlsc]\n"
+          "       pivrel-cli wmls run ADDRESS#FUNCTION(ARGS) [--set NAME=VALUE]... [--answer TEXT]...\n"
           "       pivrel-cli --help\n"
           "\n"
           "  elements  load a deck and its pictures as the browser does and print its cards and\n"
@@ -39,6 +43,10 @@ namespace {
           "  vars      parse a deck, assign variables, and print the substituted address,\n"
           "            POST body and text\n"
           "  wbmp      decode a WBMP picture and write it as a portable bitmap (P4)\n"
+          "  wmls      compile a script to bytecode (errors as FILE:LINE: reason, exit 1), or run\n"
+          "            one of its functions and print the result, the variables set and the\n"
+          "            navigation asked for; dialogs take the --answer texts in order, or else\n"
+          "            lines of standard input\n"
           "\n"
           "NETWORK OPTIONS: --proxy HOST[:PORT] [--proxy-user U] [--proxy-password P]\n"
           "  --trace      print the status texts and the \"* \" trace lines as they happen\n"
@@ -405,6 +413,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return RunResolve(args, out, err);
     if (args[0] == "vars")
         return RunVars(args, out, err);
+    if (args[0] == "wmls")
+        return RunWmls(args, out, err, std::cin);
     return UsageError(err, "unknown command '" + args[0] + "'");
 }
 

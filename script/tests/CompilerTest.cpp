@@ -29,7 +29,9 @@ namespace {
             { "use url x \"a\";\nuse url x \"b\";\nfunction f() {}", "line 2: 'use url x' given twice" },
             { "function f() {} use url x \"a\";", "line 1: expected a function declaration before 'use'" },
             { "", "line 1: the unit declares no function" },
-            { "function while() {}", "line 1: expected a function name before 'while'" },
+            { "function while() {}", "line 1: expected a function name, but 'while' is a reserved word" },
+            { "function f() { var name; }",
+                "line 1: expected a variable name, but 'name' is a reserved word" },
             { "function f() { var x = @; }", "line 1: unexpected character" },
             { "function f() { 1 = 2; }", "line 1: expected ';' before '='" },
         };
