@@ -4,6 +4,9 @@
 #include "script/Operators.h"
 #include "script/ScriptURL.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace pivrel::script {
 
 namespace {
@@ -27,6 +30,8 @@ namespace {
             , m_context { host, result, limits, {} }
         {
             m_stack.reserve(limits.StackSize);
+            m_interval = std::min<std::uint64_t>(kStopCheckInterval, limits.Instructions + 1);
+            m_untilCheck = m_interval;
         }
 
         TValue Run(
@@ -127,10 +132,15 @@ namespace {
 
         void Budget()
         {
-            if (++m_executed > m_limits.Instructions)
+            if (--m_untilCheck != 0)
+                return;
+            m_executed += m_interval;
+            if (m_executed > m_limits.Instructions)
                 Fatal("the script ran past " + std::to_string(m_limits.Instructions) + " instructions");
-            if (m_executed % kStopCheckInterval == 0 && m_host.ShouldStop())
+            if (m_host.ShouldStop())
                 Fatal("stopped");
+            m_interval = std::min<std::uint64_t>(kStopCheckInterval, m_limits.Instructions - m_executed + 1);
+            m_untilCheck = m_interval;
         }
 
         TValue& Var(std::size_t index) { return m_vars[m_frames.back().VarBase + index]; }
@@ -138,6 +148,7 @@ namespace {
         void Jump(std::int64_t target) { m_frames.back().Pc = static_cast<std::size_t>(target); }
 
         TValue Loop();
+        bool IntegerFastPath(std::uint8_t op);
         bool Step(std::uint8_t op, std::size_t at, const std::string& code);
 
         TScriptHost& m_host;
@@ -147,7 +158,11 @@ namespace {
         std::vector<TValue> m_stack;
         std::vector<TValue> m_vars;
         std::size_t m_stackFloor = 0;
+        // Instructions counted so far in whole check intervals, and those left before the next
+        // check of the budget and of Stop.
         std::uint64_t m_executed = 0;
+        std::uint64_t m_untilCheck = 0;
+        std::uint64_t m_interval = 0;
         TValue m_returned;
     };
 
@@ -159,23 +174,106 @@ namespace {
         return v;
     }
 
+    // The instructions that carry most loops run here without leaving the function, integers
+    // on a short path; everything else, and every case the short path does not cover, goes
+    // through Step.
     TValue TInterpreter::Loop()
     {
         for (;;) {
             TFrame& frame = m_frames.back();
-            const std::string& code = frame.Function->Code;
-            if (frame.Pc >= code.size()) {
+            const std::string& codeText = frame.Function->Code;
+            const auto* code = reinterpret_cast<const std::uint8_t*>(codeText.data());
+            const std::size_t size = codeText.size();
+            TValue* vars = m_vars.data() + frame.VarBase;
+            std::size_t pc = frame.Pc;
+            bool slow = false;
+            while (pc < size && !slow) {
+                Budget();
+                const std::uint8_t op = code[pc];
+                if (op >= kLoadVarS) {
+                    if (m_stack.size() >= m_limits.StackSize)
+                        Fatal("the operand stack is full");
+                    m_stack.push_back(vars[op & 0x1F]);
+                    ++pc;
+                } else if (op >= kStoreVarS && op < kStoreVarS + 16 && m_stack.size() > m_stackFloor) {
+                    vars[op & 0x0F] = std::move(m_stack.back());
+                    m_stack.pop_back();
+                    ++pc;
+                } else if (op >= kIncrVarS && op < kIncrVarS + 8 && vars[op & 7].Type == TType::Integer
+                    && vars[op & 7].Int < std::numeric_limits<std::int32_t>::max()) {
+                    ++vars[op & 7].Int;
+                    ++pc;
+                } else if ((op & 0xE0) == kJumpBwS) {
+                    pc -= op & 0x1F;
+                } else if (op >= kAdd && op <= kNe && op != kBNot && m_stack.size() >= m_stackFloor + 2
+                    && IntegerFastPath(op)) {
+                    ++pc;
+                } else if ((op == kTJumpFwW || (op & 0xE0) == kTJumpFwS) && m_stack.size() > m_stackFloor
+                    && m_stack.back().Type == TType::Boolean) {
+                    const bool jump = !m_stack.back().Bool;
+                    m_stack.pop_back();
+                    if (op == kTJumpFwW)
+                        pc += 3 + (jump ? (static_cast<std::size_t>(code[pc + 1]) << 8 | code[pc + 2]) : 0);
+                    else
+                        pc += 1 + (jump ? (op & 0x1F) : 0);
+                } else {
+                    slow = true;
+                }
+            }
+            frame.Pc = pc;
+            if (!slow) {
                 if (Leave(TValue::String({})))
                     return std::move(m_returned);
                 continue;
             }
-            Budget();
-            const std::size_t at = frame.Pc;
-            const auto op = static_cast<std::uint8_t>(code[at]);
+            const std::uint8_t op = code[pc];
             frame.Pc += InstructionLength(op);
-            if (Step(op, at, code))
+            if (Step(op, pc, codeText))
                 return std::move(m_returned);
         }
+    }
+
+    // Integer arithmetic and comparisons in place on the stack; false (nothing done) for any
+    // other operands or a result that overflows.
+    bool TInterpreter::IntegerFastPath(std::uint8_t op)
+    {
+        TValue& a = m_stack[m_stack.size() - 2];
+        const TValue& b = m_stack.back();
+        if (a.Type != TType::Integer || b.Type != TType::Integer)
+            return false;
+        std::int32_t r = 0;
+        switch (op) {
+        case kAdd:
+            if (__builtin_add_overflow(a.Int, b.Int, &r))
+                return false;
+            a.Int = r;
+            break;
+        case kSub:
+            if (__builtin_sub_overflow(a.Int, b.Int, &r))
+                return false;
+            a.Int = r;
+            break;
+        case kLt:
+        case kLe:
+        case kGt:
+        case kGe:
+        case kEq:
+        case kNe: {
+            const bool v = op == kLt ? a.Int < b.Int
+                : op == kLe          ? a.Int <= b.Int
+                : op == kGt          ? a.Int > b.Int
+                : op == kGe          ? a.Int >= b.Int
+                : op == kEq          ? a.Int == b.Int
+                                     : a.Int != b.Int;
+            a.Type = TType::Boolean;
+            a.Bool = v;
+            break;
+        }
+        default:
+            return false;
+        }
+        m_stack.pop_back();
+        return true;
     }
 
     // Runs one instruction; true when the outermost function has returned.

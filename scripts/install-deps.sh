@@ -8,7 +8,7 @@ for what in "${@:-build}"; do
     case "$what" in
         build) packages+=(qt6-base-dev libgl-dev fonts-liberation pkg-config libssl-dev libpsl-dev libwbxml2-dev) ;;
         test) packages+=(googletest libgtest-dev clang libclang-rt-14-dev clang-format xvfb xauth xdotool git openssl ca-certificates poppler-utils kannel) ;;
-        bench) packages+=(libbenchmark-dev libxml2-dev libxml2-utils hyperfine curl) ;;
+        bench) packages+=(libbenchmark-dev libxml2-dev libxml2-utils hyperfine curl nodejs python3) ;;
         *) echo "install-deps: unknown set '$what'" >&2; exit 64 ;;
     esac
 done

@@ -33,6 +33,7 @@ namespace {
           "       pivrel-cli wbmp FILE [-o OUT.pbm]\n"
           "       pivrel-cli wmls compile FILE.wmls [-o FILE.wmlsc]\n"
           "       pivrel-cli wmls run ADDRESS#FUNCTION(ARGS) [--set NAME=VALUE]... [--answer TEXT]...\n"
+          "                 [--max-instructions N]\n"
           "       pivrel-cli --help\n"
           "\n"
           "  elements  load a deck and its pictures as the browser does and print its cards and\n"

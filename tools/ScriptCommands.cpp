@@ -7,6 +7,7 @@
 #include "script/Compiler.h"
 #include "script/ScriptURL.h"
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -220,7 +221,14 @@ namespace {
             err << "pivrel-cli: " << error << "\n";
             return kExitScriptError;
         }
-        const script::TInvocation r = script::Invoke(unit, call->Unit, call->Function, *args, host);
+        script::TLimits limits;
+        if (const std::optional<std::string> budget = parsed.Last("--max-instructions")) {
+            char* end = nullptr;
+            limits.Instructions = std::strtoull(budget->c_str(), &end, 10);
+            if (budget->empty() || *end != '\0' || limits.Instructions == 0)
+                return WmlsUsage(err, "--max-instructions needs a positive number");
+        }
+        const script::TInvocation r = script::Invoke(unit, call->Unit, call->Function, *args, host, limits);
         if (!r.Ok) {
             err << "pivrel-cli: " << r.Error << "\n";
             return kExitScriptError;
@@ -233,8 +241,8 @@ namespace {
 
 int RunWmls(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in)
 {
-    const std::vector<TOptionRule> rules
-        = { { "-o", true }, { "--set", true }, { "--answer", true }, { "--help", false } };
+    const std::vector<TOptionRule> rules = { { "-o", true }, { "--set", true }, { "--answer", true },
+        { "--max-instructions", true }, { "--help", false } };
     const TCommandArgs parsed = ParseCommandArgs(args, rules);
     if (!parsed.Error.empty())
         return WmlsUsage(err, parsed.Error);
