@@ -143,6 +143,8 @@ void TMainForm::HookBrowser()
         = [this](engine::TWMLBrowser&) { m_dialogs.ShowError(this, "Pivrel", "Parse Error"); };
     browser.OnTrace = [this](engine::TWMLBrowser&, const std::string& traceStr) { BrowserTrace(traceStr); };
     browser.OnBusy = [this](bool busy) { BrowserBusy(busy); };
+    m_scriptDialogs = std::make_unique<TWindowScriptDialogs>(m_dialogs, this);
+    m_scriptRunner = std::make_unique<engine::TScriptRunner>(browser, *m_scriptDialogs);
     m_renderer.Attach(browser, *this);
 }
 

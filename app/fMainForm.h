@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/LocationLists.h"
 #include "app/QtEventLoop.h"
+#include "app/ScriptDialogs.h"
 #include "app/Settings.h"
 #include "view/CardHost.h"
 #include "view/CardRender.h"
@@ -215,6 +216,9 @@ private:
     // Declared before the engine, which uses it, so that it outlives the engine.
     std::unique_ptr<view::TQtTextMeasurer> m_textMeasurer;
     std::unique_ptr<engine::TWMLBrowser> m_browser;
+    // Declared after the engine: the runner detaches itself from it when it goes.
+    std::unique_ptr<TWindowScriptDialogs> m_scriptDialogs;
+    std::unique_ptr<engine::TScriptRunner> m_scriptRunner;
     view::TCardRenderer m_renderer;
     std::unique_ptr<TRecentList> m_recentList;
     std::unique_ptr<TTypedLocations> m_typedLocations;

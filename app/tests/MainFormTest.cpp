@@ -840,5 +840,43 @@ namespace {
         fs::remove_all(dir, ignored);
     }
 
+    TEST_F(MainFormTest, ScriptLinksPromptSetVariablesAndGo)
+    {
+        const std::string dir = home + "/script";
+        WriteFile(dir + "/calc.wmls",
+            "extern function ask() { var n = Dialogs.prompt(\"Name?\", \"\");"
+            " WMLBrowser.setVar(\"who\", n); WMLBrowser.refresh(); }\n"
+            "extern function next() { if (Dialogs.confirm(\"Go?\", \"Yes\", \"No\")) WMLBrowser.go(\"#b\"); "
+            "}\n");
+        WriteFile(dir + "/bad.wmls", "extern function f() {\n\n  return 1 +;\n}\n");
+        WriteFile(dir + "/d.wml",
+            Deck("<card id=\"a\" title=\"A\"><p>Hello $(who). <input name=\"who\"/>"
+                 "<a href=\"calc.wmls#ask()\">Ask</a> <a href=\"calc.wmls#next()\">Next</a> "
+                 "<a href=\"bad.wmls#f()\">Bad</a></p></card>"
+                 "<card id=\"b\" title=\"B\"><p>Second</p></card>"));
+        Type("file://" + dir + "/d.wml");
+        ASSERT_EQ(Title(), "Pivrel 2.2 - A");
+
+        dialogs.InputAnswers.push_back({ true, "Pat" });
+        Form().RichView1->OnJump(*Form().RichView1, 4096);
+        ASSERT_EQ(dialogs.Shown.size(), 1u);
+        EXPECT_EQ(dialogs.Shown[0].Kind, "input");
+        EXPECT_EQ(dialogs.Shown[0].Text, "Name?");
+        EXPECT_NE(ViewText().find("Hello Pat."), std::string::npos) << ViewText();
+
+        // A script that does not compile leaves the card and says why.
+        Form().RichView1->OnJump(*Form().RichView1, 4098);
+        ASSERT_EQ(dialogs.Shown.size(), 2u);
+        EXPECT_EQ(dialogs.Shown[1].Kind, "error");
+        EXPECT_EQ(
+            dialogs.Shown[1].Text.substr(0, 48), "Script error: cannot load file://" + dir.substr(0, 15));
+        EXPECT_NE(dialogs.Shown[1].Text.find("line 3: expected an expression"), std::string::npos);
+        EXPECT_EQ(Title(), "Pivrel 2.2 - A");
+
+        dialogs.YesNoAnswers.push_back(true);
+        Form().RichView1->OnJump(*Form().RichView1, 4097);
+        EXPECT_EQ(Title(), "Pivrel 2.2 - B");
+    }
+
 } // namespace
 } // namespace pivrel::app
