@@ -10,7 +10,7 @@
 namespace pivrel::script {
 
 // Declared in LibraryString.cpp and LibraryURL.cpp.
-TValue CallStringLibrary(std::uint8_t function, const TValue* args);
+TValue CallStringLibrary(std::uint8_t function, const TValue* args, std::size_t maxLength);
 TValue CallURLLibrary(std::uint8_t function, const TValue* args, TLibraryContext& context);
 
 namespace {
@@ -301,7 +301,7 @@ TValue CallLibrary(const TLibraryFunction& f, const TValue* args, TLibraryContex
     case 1:
         return CallFloat(f.FunctionIndex, args);
     case 2:
-        return CallStringLibrary(f.FunctionIndex, args);
+        return CallStringLibrary(f.FunctionIndex, args, context.Limits.StringLength);
     case 3:
         return CallURLLibrary(f.FunctionIndex, args, context);
     case 4:

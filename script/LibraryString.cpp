@@ -5,7 +5,7 @@
 
 namespace pivrel::script {
 
-TValue CallStringLibrary(std::uint8_t function, const TValue* args);
+TValue CallStringLibrary(std::uint8_t function, const TValue* args, std::size_t maxLength);
 
 namespace {
 
@@ -171,20 +171,27 @@ namespace {
         return TValue::String(s.substr(begin, end - begin));
     }
 
-    TValue Replace(const std::u32string& s, const std::u32string& from, const std::u32string& to)
+    TValue Replace(
+        const std::u32string& s, const std::u32string& from, const std::u32string& to, std::size_t maxLength)
     {
         if (from.empty())
             return TValue::Invalid();
         std::u32string out;
         std::size_t pos = 0;
-        for (std::size_t hit; (hit = s.find(from, pos)) != std::u32string::npos; pos = hit + from.size())
-            out += s.substr(pos, hit - pos) + to;
+        for (std::size_t hit; (hit = s.find(from, pos)) != std::u32string::npos; pos = hit + from.size()) {
+            out.append(s, pos, hit - pos);
+            out += to;
+            // Checked as it grows: a long replacement repeated many times would otherwise build a
+            // string far past the limit before anything looked at it.
+            if (out.size() > maxLength)
+                throw TScriptError { "a string grew past " + std::to_string(maxLength) + " characters" };
+        }
         return TValue::String(out + s.substr(pos));
     }
 
 } // namespace
 
-TValue CallStringLibrary(std::uint8_t function, const TValue* args)
+TValue CallStringLibrary(std::uint8_t function, const TValue* args, std::size_t maxLength)
 {
     if (function == 14) {
         const std::optional<std::u32string> s = ToString(args[0]);
@@ -234,7 +241,7 @@ TValue CallStringLibrary(std::uint8_t function, const TValue* args)
         if (function == 13)
             return TValue::Integer(*s < *t ? -1 : *s == *t ? 0 : 1);
         const std::optional<std::u32string> to = ToString(args[2]);
-        return to ? Replace(*s, *t, *to) : TValue::Invalid();
+        return to ? Replace(*s, *t, *to, maxLength) : TValue::Invalid();
     }
     case 11:
         return Squeeze(*s);

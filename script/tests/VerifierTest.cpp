@@ -115,6 +115,9 @@ namespace {
             { "extern function f() { var s = \"x\"; while (true) s += s; }", "grew past 1000 characters" },
             { "extern function f() { var s = \"x\"; while (true) s = s + s; }", "grew past 1000 characters" },
             { "extern function f() { Lang.abort(\"bad input\"); }", "the script aborted: bad input" },
+            { "extern function f() { var s = \"aaaaaaaaaa\"; var t = s + s + s + s; t = t + t + t;"
+              " return String.replace(t + t, \"a\", t + t); }",
+                "grew past 1000 characters" },
         };
         for (const auto& [source, reason] : cases) {
             TFakeHost host;

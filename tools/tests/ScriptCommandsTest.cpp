@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LoopbackHttpServer.h"
 #include "tools/tests/CliRun.h"
 
 namespace pivrel::tools {
@@ -20,6 +21,21 @@ namespace {
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
+
+    // A compiled unit with one extern function, twice(x).
+    struct TUnitBytes {
+        std::string Bytes;
+
+        TUnitBytes()
+        {
+            script::TUnit unit;
+            // load_var_s 0, const 2 (constant 0), mul, return
+            unit.Constants.push_back(script::TValue::Integer(2));
+            unit.Functions.push_back({ 1, 0, std::string("\xE0\x50\x22\x3A", 4) });
+            unit.Names.push_back({ 0, "twice" });
+            Bytes = script::EncodeUnit(unit);
+        }
+    };
 
     const char* kScript = "extern function f(a, b) {\n"
                           "  var n = Dialogs.prompt(\"Name?\", \"anon\");\n"
@@ -117,6 +133,22 @@ namespace {
             EXPECT_EQ(run.Status, c.Status) << c.Args[1];
             EXPECT_EQ(run.Err.substr(0, c.Err.size()), c.Err);
         }
+    }
+
+    TEST(WmlsCommand, RunFetchesUnitsOverHttpAndCallsAcrossThem)
+    {
+        testsupport::TLoopbackHttpServer server;
+        server.AddResponse(
+            testsupport::MakeResponse("HTTP/1.0 200 OK", { "Content-Type: text/vnd.wap.wmlscript" },
+                "use url lib \"lib.wmlsc\"; extern function f(x) { return lib#twice(x) + 1; }"));
+        TUnitBytes lib;
+        server.AddResponse(testsupport::MakeResponse(
+            "HTTP/1.0 200 OK", { "Content-Type: application/vnd.wap.wmlscriptc" }, lib.Bytes));
+        const TRun run = RunArgs({ "wmls", "run", server.Url("/s/main.wmls") + "#f(20)" });
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(run.Out.substr(0, 33), "{\"result\":\"41\",\"type\":\"integer\"}");
+        ASSERT_EQ(server.Requests().size(), 2U);
+        EXPECT_EQ(server.Requests()[1].substr(0, 20), "GET /s/lib.wmlsc HTT");
     }
 
 } // namespace
