@@ -5,6 +5,7 @@
 #include "engine/WMLBrowser.h"
 #include "script/CallAddress.h"
 #include "script/ScriptURL.h"
+#include "wml/Charset.h"
 
 #include <sstream>
 
@@ -84,6 +85,10 @@ std::shared_ptr<const script::TUnit> TScriptUnitLoader::Load(const std::string& 
     if (!Fetch(key, kScriptAccept, bytes, contentType, code, error))
         return nullptr;
     ++m_fetches;
+    // Script text in another character set is read as decks are: the content type's charset
+    // first, then UTF-8 when it is valid, else Windows-1252.
+    if (script::UnitKindOf(contentType, key) == script::TUnitKind::Text)
+        bytes = wml::DeckTextToUtf8(bytes, ContentTypeCharset(contentType));
     script::TLoadResult r = script::UnitFromResource(bytes, contentType, key);
     if (!r.Ok) {
         error = r.Error;

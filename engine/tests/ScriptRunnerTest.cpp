@@ -127,6 +127,16 @@ namespace {
         EXPECT_EQ(FirstLine(server.Requests()[1]).substr(0, 19), "GET /app/calc.wmls ");
     }
 
+    TEST_F(ScriptRunnerTest, ScriptTextInLatin1IsReadInItsCharset)
+    {
+        server.AddResponse(Ok(kFormDeck));
+        browser.Navigate(server.Url("/app/d.wml"), true, false, false);
+        server.AddResponse(Ok("extern function f() { WMLBrowser.setVar(\"who\", \"Jos\xE9\"); }",
+            "text/vnd.wap.wmlscript; charset=ISO-8859-1"));
+        browser.Navigate("s.wmls#f()", true, false, false);
+        EXPECT_EQ(browser.GetVariable("who"), "Jos\xC3\xA9");
+    }
+
     TEST_F(ScriptRunnerTest, RefusedContentTypeIsAnError)
     {
         LoadFirstDeck("/app/d.wml");
