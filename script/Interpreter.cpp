@@ -13,6 +13,14 @@ namespace {
 
     constexpr std::uint64_t kStopCheckInterval = 1 << 16;
 
+    // How many instructions run before the next check: a whole interval, or just past the budget
+    // when less than that is left (so that the instruction over the budget is the one caught).
+    std::uint64_t NextInterval(std::uint64_t budget, std::uint64_t executed)
+    {
+        const std::uint64_t left = budget - executed;
+        return left >= kStopCheckInterval ? kStopCheckInterval : left + 1;
+    }
+
     struct TFrame {
         std::shared_ptr<const TUnit> Unit;
         const TFunction* Function = nullptr;
@@ -30,7 +38,7 @@ namespace {
             , m_context { host, result, limits, {} }
         {
             m_stack.reserve(limits.StackSize);
-            m_interval = std::min<std::uint64_t>(kStopCheckInterval, limits.Instructions + 1);
+            m_interval = NextInterval(limits.Instructions, 0);
             m_untilCheck = m_interval;
         }
 
@@ -139,7 +147,7 @@ namespace {
                 Fatal("the script ran past " + std::to_string(m_limits.Instructions) + " instructions");
             if (m_host.ShouldStop())
                 Fatal("stopped");
-            m_interval = std::min<std::uint64_t>(kStopCheckInterval, m_limits.Instructions - m_executed + 1);
+            m_interval = NextInterval(m_limits.Instructions, m_executed);
             m_untilCheck = m_interval;
         }
 

@@ -43,6 +43,7 @@ namespace {
         extern function add(a, b) { WMLBrowser.setVar("sum", a + b); WMLBrowser.refresh(); }
         extern function back() { WMLBrowser.prev(); }
         extern function broken() { Lang.abort("no way"); WMLBrowser.go("#b"); }
+        extern function spin() { WMLBrowser.go("#b"); while (true) {} }
     )";
 
     // The variables live in the deck's input fields.
@@ -112,6 +113,18 @@ namespace {
             EXPECT_EQ(browser.CurrentURL(), card) << address;
             EXPECT_TRUE(events.empty()) << address;
         }
+    }
+
+    TEST_F(ScriptRunnerTest, StopEndsARunningScriptAndDropsItsRequests)
+    {
+        LoadLocalDeck();
+        const std::string card = browser.CurrentURL();
+        runner.Limits.Instructions = UINT64_MAX;
+        const auto stopper = loop.StartTimer(50, false, [this] { browser.Stop(); });
+        browser.Navigate("calc.wmls#spin()", true, false, false);
+        EXPECT_EQ(dialogs.Shown, (std::vector<std::string> { "error:stopped" }));
+        EXPECT_EQ(browser.CurrentURL(), card);
+        EXPECT_FALSE(runner.Running());
     }
 
     TEST_F(ScriptRunnerTest, UnitsComeOverHttpOnceAndAreCached)
