@@ -95,6 +95,28 @@ namespace {
             EXPECT_EQ(Eval(literal), expected) << literal;
     }
 
+    TEST(Compiler, JumpsOfEveryLengthLandWhereTheyShould)
+    {
+        // Bodies of 1, 40 and 400 statements put the loop's jumps in their 5-bit, 8-bit and 16-bit
+        // forms.
+        for (int statements : { 1, 40, 400 }) {
+            std::string body;
+            for (int i = 0; i < statements; ++i)
+                body += "s += 1; ";
+            const std::string source = "extern function f(n) { var s = 0; var i = 0; while (i < n) { i++;"
+                                       " if (i % 2 == 0) { continue; } else { "
+                + body + "} if (i > 6) break; } for (var j = 0; j < 3; j++) { if (j == 1) continue; " + body
+                + "} return s; }";
+            const TCompileResult r = Compile(source);
+            ASSERT_TRUE(r.Ok) << r.Error;
+            ASSERT_TRUE(LoadUnit(EncodeUnit(r.Unit)).Ok);
+            TFakeHost host;
+            const TInvocation run = RunScript(source, "f", { TValue::Integer(100) }, host);
+            EXPECT_EQ(Describe(run.Result), "0:" + std::to_string(6 * statements))
+                << statements; // i = 1, 3, 5, 7; j = 0, 2
+        }
+    }
+
     TEST(Compiler, EncodedUnitLoadsBackUnchanged)
     {
         const TCompileResult r = Compile("use access domain \"x.org\"; extern function f(a) {"
