@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/TempDir.h"
+
 // Cross-checks against the independent compiler and disassembler of the kannel package: the same
 // script compiled by either gives the same results here, and our bytecode reads back in their
 // disassembler.
@@ -17,28 +19,6 @@ namespace {
 
     constexpr const char* kWmlsc = "/usr/bin/wmlsc";
     constexpr const char* kWmlsdasm = "/usr/bin/wmlsdasm";
-
-    class TTempDir
-    {
-    public:
-        TTempDir()
-        {
-            char pattern[] = "/tmp/pivrel-wmls-XXXXXX";
-            if (mkdtemp(pattern))
-                m_path = pattern;
-        }
-
-        ~TTempDir()
-        {
-            if (!m_path.empty())
-                std::system(("rm -rf '" + m_path + "'").c_str());
-        }
-
-        const std::string& Path() const { return m_path; }
-
-    private:
-        std::string m_path;
-    };
 
     std::string ReadAll(const std::string& path)
     {
@@ -105,7 +85,7 @@ namespace {
     {
         if (access(kWmlsc, X_OK) != 0)
             GTEST_SKIP() << "kannel's wmlsc is not installed (apt-get install kannel); cross-check skipped";
-        TTempDir dir;
+        testsupport::TTempDir dir("pivrel-wmls");
         ASSERT_FALSE(dir.Path().empty());
         int n = 0;
         for (const TCase& c : Cases()) {
@@ -132,7 +112,7 @@ namespace {
         if (access(kWmlsdasm, X_OK) != 0)
             GTEST_SKIP()
                 << "kannel's wmlsdasm is not installed (apt-get install kannel); cross-check skipped";
-        TTempDir dir;
+        testsupport::TTempDir dir("pivrel-wmls");
         ASSERT_FALSE(dir.Path().empty());
         int n = 0;
         for (const TCase& c : Cases()) {
