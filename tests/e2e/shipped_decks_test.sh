@@ -44,6 +44,11 @@ for deck in "${decks[@]}"; do
         case "$target" in
         http:* | https:*) continue ;;
         \#*) file=$deck card=${target#\#} ;;
+        *\#*\(*\))
+            # A call of a script function: the script must exist and compile.
+            file=$dir/${target%%#*} card=
+            [ -f "$file" ] && { "$cli" wmls compile "$file" -o "$work/call.wmlsc" >/dev/null \
+                || fail "$(basename "$deck") points to $target: the script does not compile"; } ;;
         *\#*) file=$dir/${target%%#*} card=${target#*#} ;;
         *) file=$dir/$target card= ;;
         esac
