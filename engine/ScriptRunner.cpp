@@ -232,7 +232,7 @@ script::TInvocation TScriptRunner::Run(const std::string& address)
     }
     m_running = true;
     m_stopRequested = false;
-    const std::string unitUrl = script::ResolveURL(m_browser.CurrentURL(), call->Unit);
+    const std::string unitUrl = script::ResolveURL(m_browser.CurrentURL(), Substitute(call->Unit));
     std::string error;
     std::shared_ptr<const script::TUnit> unit = m_loader.Load(unitUrl, error);
     if (!unit) {

@@ -90,6 +90,9 @@ namespace {
         EXPECT_EQ(events, (std::vector<std::string> { "complete" })); // the refresh
         browser.Navigate("calc.wmls#add('$(who)', '!')", true, false, false);
         EXPECT_EQ(browser.GetVariable("sum"), "A B&C!");
+        browser.SetVariable("who", "calc");
+        browser.Navigate("$(who).wmls#add(2, 3)", true, false, false);
+        EXPECT_EQ(browser.GetVariable("sum"), "5");
     }
 
     TEST_F(ScriptRunnerTest, FailuresShowTheReasonAndLeaveTheCard)
