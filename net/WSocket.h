@@ -3,6 +3,7 @@
 #include "base/EventLoop.h"
 #include "base/StringList.h"
 #include "net/DnsLookup.h"
+#include "net/TlsSession.h"
 #include "net/WSockbuf.h"
 #include "net/WSocketErrors.h"
 
@@ -51,6 +52,11 @@ using TBgExceptionEvent = std::function<void(TWSocket& sender, const std::except
 // without blocking, queues output and sends it as the connection takes it, and reports every
 // happening through its events, which run from the event loop it was given. One object serves
 // many connections in turn: every close returns it to its initial settings.
+//
+// With a TLS host set, the connection is secure: OnSessionConnected fires once the handshake is
+// over and the certificate checked (or with kTlsFailure and TlsFailureReason when it failed), and
+// Send and Receive carry plain bytes through the secure stream. StartTls turns a connection that
+// is already open (a proxy's tunnel) secure the same way.
 class TWSocket
 {
 public:
@@ -76,6 +82,25 @@ public:
     const std::string& LocalPort() const { return m_localPort; }
 
     void SetLocalPort(const std::string& value);
+
+    // The host name or address the server's certificate must name; empty for a plain
+    // connection. Like the address, it changes only while closed, and a close clears it.
+    const std::string& TlsHost() const { return m_tlsHost; }
+
+    void SetTlsHost(const std::string& value);
+
+    // A PEM file of certificates trusted besides the system's; kept across connections.
+    const std::string& CaFile() const { return m_caFile; }
+
+    void SetCaFile(const std::string& value) { m_caFile = value; }
+
+    // True while a handshake is done and the stream is secure.
+    bool Secure() const { return m_tlsPhase == TTlsPhase::Open; }
+
+    const std::string& TlsFailureReason() const { return m_tlsReason; }
+
+    // Starts the handshake on an open connection with host as TlsHost.
+    void StartTls(const std::string& host);
 
     TSocketState State() const { return m_state; }
 
@@ -148,6 +173,7 @@ public:
 
 private:
     enum class TShutdown { Send, None };
+    enum class TTlsPhase { None, Handshake, Open };
 
     void ChangeState(TSocketState newState);
     void RaiseException(const std::string& message);
@@ -169,6 +195,15 @@ private:
     void Notify(const std::function<void()>& work);
     void OnReady(bool readable, bool writable);
     void ConnectDone();
+    void BeginTls();
+    void ContinueHandshake();
+    void TlsFailed();
+    bool HasInput() const;
+    void DrainUnread();
+    int ReceiveSecure(void* buffer, int bufferSize);
+    bool SendSecure();
+    bool SendPlain();
+    void EndTls(TShutdown shutdownMode);
     void DataReady();
     void WriteReady();
     void PeerClosed(int error);
@@ -212,6 +247,14 @@ private:
     int m_fd = -1;
     std::unique_ptr<base::TFdWatch> m_watch;
     std::unique_ptr<TDnsLookup> m_lookup;
+    std::string m_tlsHost;
+    std::string m_caFile;
+    std::string m_tlsReason;
+    std::unique_ptr<TTlsSession> m_tls;
+    TTlsPhase m_tlsPhase = TTlsPhase::None;
+    bool m_tlsWantsWrite = false;
+    // Set when the secure stream failed while reading: the connection is over.
+    bool m_tlsBroken = false;
     std::deque<TBuffer> m_output;
     bool m_allSent = true;
     bool m_closeInvoked = false;
