@@ -186,6 +186,7 @@ void THttpCli::ResetForRequest(THttpRequest kind)
 void THttpCli::SetUpTarget()
 {
     const THttpUrlParts parts = SplitURL(m_url);
+    const bool ownCredentials = !parts.User.empty() || !parts.Password.empty();
     if (!parts.User.empty())
         m_username = parts.User;
     if (!parts.Password.empty())
@@ -200,7 +201,8 @@ void THttpCli::SetUpTarget()
         m_targetPath = "/";
     m_targetScheme = Lower(m_targetScheme);
     UpdateRoute();
-    m_credentialOrigin = Origin();
+    if (ownCredentials || m_credentialOrigin.empty())
+        m_credentialOrigin = Origin();
 }
 
 // Where the connection goes and what the request line names, for the current target: an

@@ -142,11 +142,20 @@ public:
 
     const std::string& Username() const { return m_username; }
 
-    void SetUsername(const std::string& value) { m_username = value; }
+    // Credentials set here belong to the origin of the next request.
+    void SetUsername(const std::string& value)
+    {
+        m_username = value;
+        m_credentialOrigin.clear();
+    }
 
     const std::string& Password() const { return m_password; }
 
-    void SetPassword(const std::string& value) { m_password = value; }
+    void SetPassword(const std::string& value)
+    {
+        m_password = value;
+        m_credentialOrigin.clear();
+    }
 
     const std::string& ProxyUsername() const { return m_proxyUsername; }
 
