@@ -50,7 +50,8 @@ namespace {
         const std::vector<std::string> requests = server.Requests();
         EXPECT_EQ(requests[1],
             "GET /dir/p.wbmp HTTP/1.0\r\nAccept: image/x-wap,wbmp; */*\r\nUser-Agent: Pivrel 2.2 WML 1.1\r\n"
-            "Host: 127.0.0.1\r\n\r\n");
+            "Host: "
+                + server.HostPort() + "\r\n\r\n");
         EXPECT_EQ(FirstLine(requests[2]), "GET /gone.wbmp HTTP/1.0");
         const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
         ASSERT_EQ(images.size(), 2u);
