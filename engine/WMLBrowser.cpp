@@ -18,6 +18,8 @@ using base::Fire;
 namespace {
 
     constexpr std::string_view kBodyFileSuffix = ".$$$";
+    // A body file this old that no fetch holds was left by a run that was killed.
+    constexpr int kStaleBodyFileSeconds = 60;
     // A deck larger than the client accepts over the network is not read from disk either.
     constexpr std::size_t kMaxDocumentBytes = static_cast<std::size_t>(net::THttpCli::kDefaultMaxBodySize);
 
@@ -297,6 +299,10 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     if (m_parsing || HttpCli.State() != net::httpReady)
         return false;
     const std::uint64_t serial = ++m_navigationSerial;
+    if (!m_staleFilesRemoved) {
+        m_staleFilesRemoved = true;
+        RemoveStaleBodyFiles(CacheDir, kBodyFileSuffix, kStaleBodyFileSeconds);
+    }
     // The body file comes first, so that a fetch that cannot have one ends before any event.
     TTempBodyFile bodyFile;
     if (!bodyFile.Create(CacheDir, kBodyFileSuffix))

@@ -192,6 +192,8 @@ private:
     // Counts navigations and fetches: a fetch that finds it changed when its request returns was
     // overtaken by a newer navigation and leaves everything to that one.
     std::uint64_t m_navigationSerial = 0;
+    // Body files of killed runs are looked for once, before the first fetch.
+    bool m_staleFilesRemoved = false;
     int m_busyDepth = 0;
     bool m_parsing = false;
     // The latest navigation asked for during a parse.

@@ -114,6 +114,12 @@ void TLoopbackHttpServer::AddResponse(TScriptedResponse response)
     m_script.push_back(std::move(response));
 }
 
+void TLoopbackHttpServer::SetFallback(TScriptedResponse response)
+{
+    std::lock_guard lock(m_mutex);
+    m_fallback = std::move(response);
+}
+
 std::vector<std::string> TLoopbackHttpServer::Requests() const
 {
     std::lock_guard lock(m_mutex);
@@ -221,6 +227,8 @@ bool TLoopbackHttpServer::WaitReadable(const TConnection& connection, int timeou
 TScriptedResponse TLoopbackHttpServer::NextResponse()
 {
     std::lock_guard lock(m_mutex);
+    if (m_script.empty() && m_fallback)
+        return *m_fallback;
     if (m_script.empty())
         return MakeResponse("HTTP/1.0 404 Not Found", { "Content-Type: text/html" }, "no script left");
     TScriptedResponse response = std::move(m_script.front());

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +62,8 @@ public:
     std::string Url(const std::string& path = "/") const;
 
     void AddResponse(TScriptedResponse response);
+    // What every request gets once the script is used up (404 unless set).
+    void SetFallback(TScriptedResponse response);
     // The exact bytes of every request received so far, in order.
     std::vector<std::string> Requests() const;
     std::size_t RequestCount() const;
@@ -97,6 +100,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     std::deque<TScriptedResponse> m_script;
+    std::optional<TScriptedResponse> m_fallback;
     std::vector<std::string> m_requests;
     std::size_t m_connections = 0;
     std::thread m_thread;
