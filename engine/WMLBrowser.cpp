@@ -34,6 +34,15 @@ namespace {
         return hash == std::string::npos ? std::string() : url.substr(hash);
     }
 
+    constexpr const char* kLocalFileRefused = "A page from the network may not open local files";
+
+    bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+    bool IsNetworkAddress(std::string_view url)
+    {
+        return StartsWithNoCase(url, "http:") || StartsWithNoCase(url, "https:");
+    }
+
     bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     {
         return text.size() >= prefix.size()
@@ -210,9 +219,22 @@ bool TWMLBrowser::Navigate(const std::string& url, bool addToHistory, bool fresh
 
 bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
 {
+    return NavigateFrom(TLinkOrigin::User, url, addToHistory, fresh, post, clearDeck);
+}
+
+bool TWMLBrowser::FollowLink(const std::string& url, bool post)
+{
+    return NavigateFrom(TLinkOrigin::Deck, url, true, false, post, false);
+}
+
+bool TWMLBrowser::NavigateFrom(
+    TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
+{
     if (m_parsing) {
-        Defer([this, url, addToHistory, fresh, post, clearDeck] {
-            DoNavigate(url, addToHistory, fresh, post, clearDeck);
+        // The pictures the parse still waits for are not worth the wait any more.
+        m_imageLoader->Abort();
+        Defer([this, origin, url, addToHistory, fresh, post, clearDeck] {
+            NavigateFrom(origin, url, addToHistory, fresh, post, clearDeck);
         });
         return true;
     }
@@ -227,6 +249,12 @@ bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fre
     URLParser.Clear();
     URLParser.Resolve(m_currentURL, fresh);
     target = URLParser.Resolve(target, fresh);
+    if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL) && StartsWithNoCase(target, "file:")) {
+        StatusCode = net::THttpCli::kLocalFailureStatus;
+        FailureReason = kLocalFileRefused;
+        Fire(OnConnectFailed, *this);
+        return true;
+    }
     const std::string oldDocument = CutFragment(m_currentURL);
     const std::string newDocument = CutFragment(target);
     if (addToHistory)
@@ -244,9 +272,11 @@ bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fre
 
 void TWMLBrowser::LoadTarget(const std::string& target, bool post, bool clearDeck)
 {
+    FailureReason.clear();
     if (target.compare(0, 5, "file:") == 0) {
         if (!LoadLocalFile(target)) {
             StatusCode = net::THttpCli::kLocalFailureStatus;
+            FailureReason = "Can't read the file";
             Fire(OnConnectFailed, *this);
         }
         return;
@@ -316,6 +346,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     StatusCode = HttpCli.StatusCode();
     ContentType = HttpCli.ContentType();
     Header = HttpCli.ResponseHeader();
+    FailureReason = ok ? std::string() : HttpCli.ReasonPhrase();
     if (!ok) {
         Fire(OnConnectFailed, *this);
         return false;
@@ -424,6 +455,8 @@ void TWMLBrowser::ClearDeck()
 {
     StopCardTimer();
     WMLDeck.Clear();
+    // Pictures are shared within one deck only, and its budget starts afresh with the next.
+    m_imageLoader->Reset();
 }
 
 void TWMLBrowser::Defer(std::function<void()> request)
@@ -499,7 +532,7 @@ void TWMLBrowser::CardTimerNavigate(const std::string& url)
     // next deck frees the card whose timer asked for it.
     m_loop.Post([alive = std::weak_ptr<int>(m_alive), this, target = url] {
         if (!alive.expired())
-            Navigate(target, true, false, false);
+            FollowLink(target, false);
     });
 }
 

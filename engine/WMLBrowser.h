@@ -69,6 +69,8 @@ public:
     std::string CacheDir;
     // HTTP status of the last fetch, or 404 after a local file that could not be read.
     int StatusCode = 0;
+    // Why the last navigation failed, in words; empty after a success.
+    std::string FailureReason;
     std::string Accept;
     std::string Agent;
 
@@ -131,6 +133,9 @@ public:
     bool Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
     // Substitutes, resolves, records and loads the address. Always true.
     bool DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
+    // A navigation the deck asked for (a link, a timer): as Navigate, except that a deck from
+    // the network may not open a local file. Always true.
+    bool FollowLink(const std::string& url, bool post);
     // Step through the history and load that address afresh; false when there is no such step.
     bool Back();
     bool Forward();
@@ -168,6 +173,10 @@ public:
     static std::string DecodeEntities(std::string_view text);
 
 private:
+    enum class TLinkOrigin { User, Deck };
+
+    bool NavigateFrom(
+        TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
     void Construct();
     void AppendPostPair(std::string& body, const wml::TWMLVariable& variable) const;
 
