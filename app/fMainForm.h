@@ -70,6 +70,7 @@ public:
     // Every navigation of the window goes through here; returns when the document has been
     // shown or has failed.
     void Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
+    void FollowLink(const std::string& url, bool addToHistory);
     // What Enter in the location box does with its text.
     void NavigateAsTyped(const std::string& text);
 
@@ -156,6 +157,7 @@ private:
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
+    void UpdateSecurePanel();
     void CreateView();
     void HookBrowser();
     void CreateAuxiliaryWindows();
@@ -222,11 +224,15 @@ private:
     TPropertiesForm* m_properties = nullptr;
     TFormBookmarkEdit* m_bookmarks = nullptr;
     std::vector<QLabel*> m_panels;
+    // The padlock, shown while the page came over https.
+    QLabel* m_securePanel = nullptr;
     std::vector<std::string> m_log;
     base::TStringList m_pageSource;
     std::vector<std::string> m_startParameters;
     std::string m_pendingURL;
     bool m_pendingRefresh = false;
+    // The pending address came from the card (a button, a pick), not from the user.
+    bool m_pendingFromDeck = false;
     bool m_openHomeOnShow = true;
     bool m_shown = false;
     bool m_busy = false;

@@ -222,9 +222,9 @@ bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fre
     return NavigateFrom(TLinkOrigin::User, url, addToHistory, fresh, post, clearDeck);
 }
 
-bool TWMLBrowser::FollowLink(const std::string& url, bool post)
+bool TWMLBrowser::FollowLink(const std::string& url, bool addToHistory, bool post)
 {
-    return NavigateFrom(TLinkOrigin::Deck, url, true, false, post, false);
+    return NavigateFrom(TLinkOrigin::Deck, url, addToHistory, false, post, false);
 }
 
 bool TWMLBrowser::NavigateFrom(
@@ -357,7 +357,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     if (!isOK || serial != m_navigationSerial)
         return false;
     m_currentURL = HttpCli.Location();
-    if (m_currentURL.substr(0, 5).find(':') == std::string::npos)
+    if (!IsNetworkAddress(m_currentURL) && m_currentURL.substr(0, 5).find(':') == std::string::npos)
         m_currentURL = "http://" + m_currentURL;
     std::string bytes;
     if (!bodyFile.ReadAll(bytes, kMaxDocumentBytes))
@@ -532,7 +532,7 @@ void TWMLBrowser::CardTimerNavigate(const std::string& url)
     // next deck frees the card whose timer asked for it.
     m_loop.Post([alive = std::weak_ptr<int>(m_alive), this, target = url] {
         if (!alive.expired())
-            FollowLink(target, false);
+            FollowLink(target, true, false);
     });
 }
 

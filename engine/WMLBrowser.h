@@ -135,7 +135,7 @@ public:
     bool DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
     // A navigation the deck asked for (a link, a timer): as Navigate, except that a deck from
     // the network may not open a local file. Always true.
-    bool FollowLink(const std::string& url, bool post);
+    bool FollowLink(const std::string& url, bool addToHistory, bool post);
     // Step through the history and load that address afresh; false when there is no such step.
     bool Back();
     bool Forward();

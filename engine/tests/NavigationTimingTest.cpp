@@ -173,7 +173,7 @@ namespace {
         const std::string links[] = { "file://" + local, "FILE://" + local };
         for (const std::string& link : links) {
             events.clear();
-            browser.FollowLink(link, false);
+            browser.FollowLink(link, true, false);
             EXPECT_EQ(events, (std::vector<std::string> { "busy", "failed", "idle" })) << link;
             EXPECT_EQ(browser.FailureReason, "A page from the network may not open local files");
             EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "r" })) << link;
@@ -181,7 +181,7 @@ namespace {
         // The user may still open the file, and from a local deck its links may too.
         browser.Navigate("file://" + local, true, false, false);
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "l" }));
-        browser.FollowLink("file://" + local + "#l", false);
+        browser.FollowLink("file://" + local + "#l", true, false);
         EXPECT_EQ(browser.FailureReason, "");
     }
 
