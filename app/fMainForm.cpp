@@ -248,9 +248,9 @@ void TMainForm::FollowLink(const std::string& url, bool addToHistory)
 
 void TMainForm::NavigateAsTyped(const std::string& text)
 {
-    std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     Navigate(text, true, true, false);
-    if (!alive.expired() && !m_closing)
+    if (!alive.Expired() && !m_closing)
         AddTypedLocation();
 }
 
@@ -582,9 +582,9 @@ void TMainForm::View_A4_WidthExecute()
 
 void TMainForm::Help_SearchExecute()
 {
-    std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     Navigate(std::string(kWapDirectorySite), true, false, false);
-    if (!alive.expired() && !m_closing)
+    if (!alive.Expired() && !m_closing)
         AddTypedLocation();
 }
 

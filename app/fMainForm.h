@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/StringList.h"
+#include "base/WeakRef.h"
 #include "engine/WMLBrowser.h"
 
 #include "app/Dialogs.h"
@@ -243,7 +244,7 @@ private:
     int m_navigationDepth = 0;
     int m_renderCount = 0;
     QString m_saveDirectory;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<TMainForm> m_alive { *this };
 };
 
 } // namespace pivrel::app

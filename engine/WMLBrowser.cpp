@@ -444,9 +444,9 @@ void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
         WMLDeck.Parse(lines);
     }
     if (m_deferred) {
-        m_loop.Post([alive = std::weak_ptr<int>(m_alive), this] {
-            if (!alive.expired())
-                RunDeferred();
+        m_loop.Post([alive = m_alive.Ref()] {
+            if (TWMLBrowser* self = alive.Lock())
+                self->RunDeferred();
         });
     }
 }
@@ -530,9 +530,9 @@ void TWMLBrowser::CardTimerNavigate(const std::string& url)
 {
     // The navigation runs from the loop, never inside the card's own TimerExpired: loading the
     // next deck frees the card whose timer asked for it.
-    m_loop.Post([alive = std::weak_ptr<int>(m_alive), this, target = url] {
-        if (!alive.expired())
-            FollowLink(target, true, false);
+    m_loop.Post([alive = m_alive.Ref(), target = url] {
+        if (TWMLBrowser* self = alive.Lock())
+            self->FollowLink(target, true, false);
     });
 }
 

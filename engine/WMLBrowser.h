@@ -3,6 +3,7 @@
 #include "base/EventLoop.h"
 #include "base/StringList.h"
 #include "base/TextMeasurer.h"
+#include "base/WeakRef.h"
 #include "engine/URLParser.h"
 #include "engine/WMLHistory.h"
 #include "net/HttpProt.h"
@@ -207,7 +208,7 @@ private:
     bool m_parsing = false;
     // The latest navigation asked for during a parse.
     std::function<void()> m_deferred;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<TWMLBrowser> m_alive { *this };
 };
 
 // Every byte outside A-Z a-z 0-9 - _ . ~ as %XX with upper-case hex digits.

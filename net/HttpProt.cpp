@@ -100,7 +100,7 @@ THttpCli::THttpCli(base::TEventLoop& loop)
 THttpCli::~THttpCli()
 {
     // Posted notices check this token; the socket, destroyed after it, fires nothing more.
-    m_alive.reset();
+    m_alive.Reset();
 }
 
 void THttpCli::SetMultiThreaded(bool value)
@@ -123,10 +123,10 @@ void THttpCli::Post()
 
 void THttpCli::RunRequest(THttpRequest kind)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     StartRequest(kind);
-    m_loop.RunUntil([&] { return alive.expired() || m_state == httpReady; });
-    if (alive.expired())
+    m_loop.RunUntil([&] { return alive.Expired() || m_state == httpReady; });
+    if (alive.Expired())
         throw EHttpException("Connection aborted on request", kLocalFailureStatus);
     if (m_response.StatusCode >= 400)
         throw EHttpException(m_response.ReasonPhrase, static_cast<std::uint16_t>(m_response.StatusCode));
@@ -138,10 +138,10 @@ void THttpCli::StartRequest(THttpRequest kind)
         throw EHttpException("HTTP component is busy", kErrBusy);
     if (kind == httpPOST && m_sendStream == nullptr)
         throw EHttpException("HTTP component has nothing to post", kErrNothingToPost);
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ResetForRequest(kind);
     ChangeState(httpNotConnected);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     SetUpTarget();
     const std::string refusal = CheckTarget();
@@ -269,26 +269,26 @@ void THttpCli::ChangeState(THttpState newState)
 {
     if (m_state == newState)
         return;
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_state = newState;
     Fire(OnStateChange, *this);
-    if (alive.expired() || newState != httpReady)
+    if (alive.Expired() || newState != httpReady)
         return;
     // The outcome is taken now: by the time the notice runs, another request may have begun.
     const THttpRequest kind = m_requestKind;
     const auto error = static_cast<std::uint16_t>(m_requestDoneError);
     m_loop.Post([this, alive, kind, error] {
-        if (!alive.expired())
+        if (!alive.Expired())
             Fire(OnRequestDone, *this, kind, error);
     });
 }
 
 void THttpCli::PostNotice(void (THttpCli::*notice)())
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     const std::uint64_t serial = m_requestSerial;
     m_loop.Post([this, alive, serial, notice] {
-        if (!alive.expired() && serial == m_requestSerial)
+        if (!alive.Expired() && serial == m_requestSerial)
             (this->*notice)();
     });
 }
@@ -321,9 +321,9 @@ void THttpCli::FailRequest(int error, int status, const std::string& reason)
 
 void THttpCli::StartLookup()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ChangeState(httpDnsLookup);
-    if (alive.expired() || m_state != httpDnsLookup)
+    if (alive.Expired() || m_state != httpDnsLookup)
         return;
     ArmTimer(m_connectTimeoutMs, "Connection to " + m_connectHost + " timed out");
     // An address without a host would leave the request waiting for a lookup that never runs.
@@ -334,7 +334,7 @@ void THttpCli::StartLookup()
     try {
         m_socket.DnsLookup(m_connectHost);
     } catch (const ESocketException& e) {
-        if (!alive.expired() && m_state == httpDnsLookup)
+        if (!alive.Expired() && m_state == httpDnsLookup)
             FailRequest(kWsaEINVAL, kLocalFailureStatus, e.what());
     }
 }
@@ -347,9 +347,9 @@ void THttpCli::SocketDnsLookupDone(int error)
         FailRequest(error, kLocalFailureStatus, "can't resolve hostname to IP address");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ChangeState(httpDnsLookupDone);
-    if (!alive.expired())
+    if (!alive.Expired())
         ConnectSocket();
 }
 
@@ -374,9 +374,9 @@ void THttpCli::ConnectSocket()
         m_requestDoneError = message.rfind("Error ", 0) == 0 ? code : kWsaEINVAL;
         m_response.StatusCode = kLocalFailureStatus;
         m_response.ReasonPhrase = reason;
-        const std::weak_ptr<int> alive = m_alive;
+        const auto alive = m_alive.Ref();
         m_socket.Close();
-        if (!alive.expired())
+        if (!alive.Expired())
             NormalClose();
     }
 }
@@ -445,25 +445,25 @@ void THttpCli::ReadTunnelReply()
 
 void THttpCli::SessionReady()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_secure = m_socket.Secure();
     ArmTimer(m_idleTimeoutMs, "The server did not answer");
     m_connected = true;
     ChangeState(httpConnected);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     Fire(OnSessionConnected, *this);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_lineHandler = TLineHandler::Header;
     ChangeState(httpWaitingHeader);
-    if (alive.expired() || m_state != httpWaitingHeader)
+    if (alive.Expired() || m_state != httpWaitingHeader)
         return;
     SendRequestHeader(m_requestKind == httpPOST ? "POST" : "GET");
-    if (alive.expired() || m_requestKind != httpPOST || m_state != httpWaitingHeader)
+    if (alive.Expired() || m_requestKind != httpPOST || m_state != httpWaitingHeader)
         return;
     Fire(OnSendBegin, *this);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_sendAllowed = true;
     SendNextChunk();
@@ -557,10 +557,10 @@ void THttpCli::SendNextChunk()
         Fire(OnSendEnd, *this);
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_sentCount += count;
     Fire(OnSendData, *this, chunk, count);
-    if (!alive.expired() && m_socket.State() == wsConnected)
+    if (!alive.Expired() && m_socket.State() == wsConnected)
         m_socket.Send(chunk, count);
 }
 
@@ -602,9 +602,9 @@ void THttpCli::SocketDataAvailable()
 
 void THttpCli::ProcessReceived()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ProcessLines();
-    if (alive.expired() || m_responseOver)
+    if (alive.Expired() || m_responseOver)
         return;
     // A header line that fills the whole buffer can never end inside it.
     if (m_state != httpWaitingBody && m_receiveBuffer.size() >= static_cast<std::size_t>(kReceiveBufferSize))
@@ -613,7 +613,7 @@ void THttpCli::ProcessReceived()
 
 void THttpCli::ProcessLines()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     while (!m_receiveBuffer.empty() && !m_responseOver) {
         // Once the header has ended, whatever follows in the buffer is body, line ends and all.
         if (m_state == httpWaitingBody) {
@@ -629,7 +629,7 @@ void THttpCli::ProcessLines()
             HeaderLine(line, lineEnd);
         else
             PostNotice(&THttpCli::SetReady);
-        if (alive.expired())
+        if (alive.Expired())
             return;
     }
 }
@@ -661,12 +661,12 @@ void THttpCli::DeliverBuffered()
 
 void THttpCli::HeaderLine(const std::string& line, const std::string& lineEnd)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     if (m_response.HeaderLineCount == 0) {
         // Each response states its own type; one without Content-Type has none.
         m_response.ContentType.clear();
         Fire(OnHeaderBegin, *this);
-        if (alive.expired())
+        if (alive.Expired())
             return;
     }
     m_response.HeaderBytes += static_cast<std::int64_t>(line.size() + lineEnd.size());
@@ -680,7 +680,7 @@ void THttpCli::HeaderLine(const std::string& line, const std::string& lineEnd)
         if (m_response.ContentType.empty())
             m_response.ContentType = "text/html";
         StartBody();
-        if (alive.expired() || m_responseOver)
+        if (alive.Expired() || m_responseOver)
             return;
         const std::string first = line + lineEnd;
         BodyData(first.data(), first.size());
@@ -693,7 +693,7 @@ void THttpCli::HeaderLine(const std::string& line, const std::string& lineEnd)
     m_response.ResponseHeader.push_back(line);
     StatusOrField(line);
     Fire(OnHeaderData, *this);
-    if (alive.expired() || m_response.StatusCode < 400 || m_responseOver)
+    if (alive.Expired() || m_response.StatusCode < 400 || m_responseOver)
         return;
     // The body of a failed request is not read.
     m_responseOver = true;
@@ -744,7 +744,7 @@ void THttpCli::HeaderField(const std::string& name, const std::string& value)
 
 void THttpCli::HeaderEnd()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_redirecting = m_response.HasLocation && IsRedirection(m_response.StatusCode);
     if (m_redirecting && !FollowLocation(m_response.LocationValue))
         return;
@@ -757,7 +757,7 @@ void THttpCli::HeaderEnd()
         return;
     }
     Fire(OnHeaderEnd, *this);
-    if (alive.expired() || m_responseOver)
+    if (alive.Expired() || m_responseOver)
         return;
     m_receiveBuffer.clear();
     m_bodyChunkCount = 0;
@@ -774,9 +774,9 @@ void THttpCli::HeaderEnd()
 
 void THttpCli::StartBody()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ChangeState(httpWaitingBody);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_lineHandler = TLineHandler::Body;
     Fire(OnHeaderEnd, *this);
@@ -791,16 +791,16 @@ void THttpCli::BodyData(const char* data, std::size_t len)
             "Document too large (more than " + std::to_string(m_maxBodySize) + " bytes)");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     if (m_bodyChunkCount == 0) {
         Fire(OnDocBegin, *this);
-        if (alive.expired())
+        if (alive.Expired())
             return;
     }
     ++m_bodyChunkCount;
     m_receivedCount += static_cast<std::int64_t>(len);
     Fire(OnDocData, *this, data, static_cast<int>(len));
-    if (alive.expired() || m_responseOver || m_docStream == nullptr)
+    if (alive.Expired() || m_responseOver || m_docStream == nullptr)
         return;
     m_docStream->write(data, static_cast<std::streamsize>(len));
     // A document cut short by a full disk must not pass for a whole one.
@@ -920,10 +920,10 @@ void THttpCli::NormalClose()
     m_connected = false;
     m_sendAllowed = false;
     m_timer.reset();
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     if (m_bodyChunkCount > 0)
         Fire(OnDocEnd, *this);
-    if (!alive.expired())
+    if (!alive.Expired())
         PostNotice(&THttpCli::SetReady);
 }
 
@@ -934,9 +934,9 @@ void THttpCli::RedirectionClose()
     m_sendAllowed = false;
     m_timer.reset();
     m_closeHandler = TCloseHandler::Normal;
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     Fire(OnLocationChange, *this);
-    if (!alive.expired())
+    if (!alive.Expired())
         PostNotice(&THttpCli::Restart);
 }
 
@@ -950,10 +950,10 @@ void THttpCli::Abort()
         return;
     }
     m_timer.reset();
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     const bool wasLookup = m_state == httpDnsLookup;
     ChangeState(httpAborting);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     if (wasLookup)
         m_socket.CancelDnsLookup();
@@ -967,7 +967,7 @@ void THttpCli::Abort()
         NormalClose();
     else
         m_socket.Close();
-    if (alive.expired())
+    if (alive.Expired())
         return;
     // Notices the aborted request left in the queue must not touch the next one.
     ++m_requestSerial;
@@ -991,8 +991,8 @@ void THttpCli::StartResponseForTest(THttpRequest kind)
 
 void THttpCli::ReceiveForTest(std::string_view bytes)
 {
-    const std::weak_ptr<int> alive = m_alive;
-    while (!bytes.empty() && !alive.expired() && !m_responseOver && m_requestKind != httpNone) {
+    const auto alive = m_alive.Ref();
+    while (!bytes.empty() && !alive.Expired() && !m_responseOver && m_requestKind != httpNone) {
         const std::size_t room
             = kReceiveBufferSize - std::min<std::size_t>(m_receiveBuffer.size(), kReceiveBufferSize);
         if (room == 0) {
@@ -1019,10 +1019,10 @@ void THttpCli::ArmTimer(int ms, const std::string& reason)
         m_timer.reset();
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     const std::uint64_t serial = m_requestSerial;
     m_timer = m_loop.StartTimer(ms, false, [this, alive, serial, reason] {
-        if (!alive.expired() && serial == m_requestSerial)
+        if (!alive.Expired() && serial == m_requestSerial)
             TimedOut(reason);
     });
 }

@@ -2,6 +2,7 @@
 
 #include "base/EventLoop.h"
 #include "base/StringList.h"
+#include "base/WeakRef.h"
 #include "net/WSocket.h"
 
 #include <cstdint>
@@ -440,7 +441,7 @@ private:
 
     // Counts requests, so that a notice posted for one is dropped once another has started.
     std::uint64_t m_requestSerial = 0;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<THttpCli> m_alive { *this };
 };
 
 } // namespace pivrel::net

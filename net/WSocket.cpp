@@ -158,9 +158,10 @@ void TWSocket::SocketError(const std::string& function, int code)
     RaiseException(message);
 }
 
-bool TWSocket::Holds(const TGuard& guard, const TWSocket* self)
+bool TWSocket::Holds(const TGuard& guard, const TWSocket*)
 {
-    return !guard.alive.expired() && guard.connection == self->m_connection;
+    const TWSocket* live = guard.alive.Lock();
+    return live != nullptr && guard.connection == live->m_connection;
 }
 
 void TWSocket::ResetFields()
@@ -186,9 +187,9 @@ void TWSocket::DnsLookup(const std::string& hostName)
             OnDnsLookupDone(*this, kWsaEINVAL);
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     CancelDnsLookup();
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_dnsResult.clear();
     m_dnsResultList.clear();
@@ -395,26 +396,26 @@ void TWSocket::StartConnect(int port, std::uint32_t address)
 
 void TWSocket::Notify(const std::function<void()>& work)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     try {
         work();
     } catch (const std::exception& e) {
-        if (!alive.expired())
+        if (!alive.Expired())
             HandleBgException(e);
     } catch (...) {
-        if (!alive.expired())
+        if (!alive.Expired())
             HandleBgException(std::runtime_error("Unknown exception"));
     }
 }
 
 void TWSocket::HandleBgException(const std::exception& e)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     bool canClose = true;
     try {
         if (OnBgException)
             OnBgException(*this, e, canClose);
-        if (!alive.expired() && canClose)
+        if (!alive.Expired() && canClose)
             Abort();
     } catch (...) {
         // A handler failing while a failure is handled has nowhere left to go.
@@ -778,10 +779,10 @@ void TWSocket::SendFailed(int code)
         RaiseException("TryToSend failed");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_closeInvoked = true;
     Close();
-    if (!alive.expired() && OnSessionClosed)
+    if (!alive.Expired() && OnSessionClosed)
         OnSessionClosed(*this, code);
 }
 
@@ -829,9 +830,9 @@ void TWSocket::Close()
 
 void TWSocket::Abort()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     CancelDnsLookup();
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_output.clear();
     m_allSent = true;
@@ -884,7 +885,7 @@ void TWSocket::InternalClose(TShutdown shutdownMode)
     const int closeResult = close(m_fd);
     const int closeErrno = errno;
     m_fd = -1;
-    const TGuard guard { m_alive, ++m_connection };
+    const TGuard guard { m_alive.Ref(), ++m_connection };
     if (wasOpen) {
         ChangeState(wsClosed);
         if (!Holds(guard, this))

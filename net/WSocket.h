@@ -2,6 +2,7 @@
 
 #include "base/EventLoop.h"
 #include "base/StringList.h"
+#include "base/WeakRef.h"
 #include "net/DnsLookup.h"
 #include "net/TlsSession.h"
 #include "net/WSockbuf.h"
@@ -220,11 +221,11 @@ private:
 
     // True while the socket still exists and still serves the connection a handler started on.
     struct TGuard {
-        std::weak_ptr<int> alive;
+        base::TWeakRef<TWSocket> alive;
         std::uint64_t connection;
     };
 
-    TGuard MakeGuard() const { return { m_alive, m_connection }; }
+    TGuard MakeGuard() const { return { m_alive.Ref(), m_connection }; }
 
     // Static, since the socket may be gone when it is asked.
     static bool Holds(const TGuard& guard, const TWSocket* self);
@@ -265,7 +266,7 @@ private:
     bool m_consumed = false;
     // Counts connections, so that a notification meant for one never reaches the next.
     std::uint64_t m_connection = 0;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<TWSocket> m_alive { *this };
 };
 
 } // namespace pivrel::net
