@@ -281,6 +281,18 @@ namespace {
 
     // fetch
 
+    // True for a path that is missing or a plain file: those get the document by a rename. A
+    // device (/dev/null), a pipe or a symbolic link is written as it is: a rename would put a
+    // plain file in its place.
+    bool ReplaceableFile(const std::string& path)
+    {
+        struct stat info { };
+
+        if (::lstat(path.c_str(), &info) != 0)
+            return errno == ENOENT;
+        return S_ISREG(info.st_mode);
+    }
+
     int FinishFetch(net::THttpCli& cli, std::ostream& body, std::ostream& err, const std::string& url,
         const std::optional<net::EHttpException>& failure)
     {
@@ -459,6 +471,19 @@ namespace {
         return kExitOk;
     }
 
+    int FetchInPlace(
+        const std::string& url, const std::string& path, std::ostream& err, const TNetOptions& options)
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return WriteError(err, path, std::strerror(errno));
+        const int status = Fetch(url, file, err, options);
+        file.close();
+        if (!file && status == kExitOk)
+            return WriteError(err, path, std::strerror(errno));
+        return status;
+    }
+
 } // namespace
 
 std::string CacheDirFor(const char* pivrelHome, const char* xdgCacheHome, const char* home)
@@ -519,6 +544,8 @@ int RunFetch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const std::optional<std::string> outputPath = parsed.Last("-o");
     if (!outputPath)
         return Fetch(url, out, err, options);
+    if (!ReplaceableFile(*outputPath))
+        return FetchInPlace(url, *outputPath, err, options);
     // The body goes to a file beside the target, which takes its place only when the whole
     // document arrived: a failed fetch leaves neither a partial file nor a lost old one.
     std::string partPath = *outputPath + ".part-XXXXXX";

@@ -100,6 +100,20 @@ namespace {
         EXPECT_EQ(files, 0u);
     }
 
+    TEST_F(SecureFetchTest, OutputThatIsNoPlainFileIsWrittenInPlace)
+    {
+        TLoopbackHttpServer server;
+        server.AddResponse(MakeResponse("HTTP/1.0 200 OK", {}, "through the link"));
+        const std::string target = m_dir.Path() + "/target.wml";
+        const std::string link = m_dir.Path() + "/link.wml";
+        std::ofstream(target) << "old";
+        std::filesystem::create_symlink(target, link);
+        EXPECT_EQ(RunArgs({ "fetch", server.Url("/"), "-o", link }).Status, kExitOk);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        std::ifstream in(target);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "through the link");
+    }
+
     TEST_F(SecureFetchTest, VarsStopsReadingAnEndlessFile)
     {
         const TRun run = RunArgs({ "vars", "/dev/zero" });
