@@ -4,8 +4,11 @@
 #include "app/fMainForm.h"
 
 #include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -211,6 +214,25 @@ void TMainForm::CreateToolBars()
     links->hide();
 }
 
+namespace {
+
+    // A closed padlock, drawn so that it needs no font or image file.
+    QPixmap PadlockPixmap(const QColor& color)
+    {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(color, 2));
+        painter.drawArc(QRectF(4, 1.5, 8, 9), 0, 180 * 16);
+        painter.drawLine(QPointF(4, 6), QPointF(4, 8));
+        painter.drawLine(QPointF(12, 6), QPointF(12, 8));
+        painter.fillRect(QRectF(2.5, 7.5, 11, 7.5), color);
+        return pixmap;
+    }
+
+} // namespace
+
 void TMainForm::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
@@ -226,6 +248,20 @@ void TMainForm::CreateStatusBar()
         }
         m_panels.push_back(label);
     }
+    m_securePanel = new QLabel(bar);
+    m_securePanel->setObjectName("SecurePanel");
+    m_securePanel->setPixmap(PadlockPixmap(palette().color(QPalette::WindowText)));
+    m_securePanel->setToolTip("Secure connection (https)");
+    m_securePanel->setVisible(false);
+    bar->addPermanentWidget(m_securePanel);
+}
+
+void TMainForm::UpdateSecurePanel()
+{
+    const std::string& url = m_browser->CurrentURL();
+    const bool secure = url.size() >= 6 && QString::fromStdString(url.substr(0, 6)).toLower() == "https:";
+    if (m_securePanel)
+        m_securePanel->setVisible(secure);
 }
 
 void TMainForm::ApplyToolbarSettings()

@@ -61,6 +61,7 @@ void TMainForm::ApplyNetworkSettings()
     m_browser->SetProxyPort(proxy.ProxyPort);
     m_browser->SetProxyUser(proxy.ProxyUser);
     m_browser->SetProxyPassword(proxy.ProxyPassword);
+    m_browser->HttpCli.SetCaFile(m_settings.CaFile);
 }
 
 bool TMainForm::UseButtonTexts() const

@@ -44,6 +44,7 @@ void TPivrelSettings::LoadFrom(const base::TIniFile& ini)
     UseAuthentication = ini.ReadBool(kNetwork, "UseAuthentication", defaults.UseAuthentication);
     UserName = ini.ReadString(kNetwork, "UserName", defaults.UserName);
     Password = ini.ReadString(kNetwork, "Password", defaults.Password);
+    CaFile = ini.ReadString(kNetwork, "CaFile", defaults.CaFile);
     Clamp();
 }
 
@@ -72,6 +73,9 @@ void TPivrelSettings::StoreTo(base::TIniFile& ini) const
     ini.WriteBool(kNetwork, "UseAuthentication", UseAuthentication);
     ini.WriteString(kNetwork, "UserName", UserName);
     ini.WriteString(kNetwork, "Password", Password);
+    // Written only once set, so that the files of users who never set it keep their keys.
+    if (!CaFile.empty() || ini.ReadString(kNetwork, "CaFile", "") != "")
+        ini.WriteString(kNetwork, "CaFile", CaFile);
 }
 
 bool TPivrelSettings::Save(const std::string& path, std::string& error) const

@@ -33,6 +33,8 @@ struct TPivrelSettings {
     bool UseAuthentication = false;
     std::string UserName;
     std::string Password;
+    // A PEM file of certificates trusted for https besides the system's; empty for none.
+    std::string CaFile;
 
     // Every key from the file, each missing or unreadable one as its default; numbers are then
     // brought into the ranges of their dialog fields. A missing file gives the defaults.

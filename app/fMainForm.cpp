@@ -222,6 +222,7 @@ void TMainForm::RenderCard()
     // The link under the pointer belonged to the card being replaced; the next move names the new one.
     SetStatusText(2, "");
     m_renderer.RenderCard(*m_browser, *RichView1, *this);
+    UpdateSecurePanel();
 }
 
 // Navigation ---------------------------------------------------------------------------------
@@ -236,16 +237,28 @@ void TMainForm::Navigate(const std::string& url, bool addToHistory, bool fresh, 
     CloseWhenIdle();
 }
 
+// A navigation the card asked for: a network deck may not open local files through it.
+void TMainForm::FollowLink(const std::string& url, bool addToHistory)
+{
+    if (m_closing)
+        return;
+    ++m_navigationDepth;
+    m_browser->FollowLink(url, addToHistory, false);
+    --m_navigationDepth;
+    CloseWhenIdle();
+}
+
 void TMainForm::NavigateAsTyped(const std::string& text)
 {
-    std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     Navigate(text, true, true, false);
-    if (!alive.expired() && !m_closing)
+    if (!alive.Expired() && !m_closing)
         AddTypedLocation();
 }
 
 void TMainForm::SetPendingURL(const std::string& url, bool refresh)
 {
+    m_pendingFromDeck = false;
     m_pendingURL = url;
     m_pendingRefresh = refresh;
     LoadTheURLTimer->start();
@@ -253,6 +266,7 @@ void TMainForm::SetPendingURL(const std::string& url, bool refresh)
 
 void TMainForm::SetPendingPick(const std::string& url)
 {
+    m_pendingFromDeck = true;
     m_pendingURL = url;
     LoadTheURLTimer->start();
 }
@@ -269,6 +283,7 @@ void TMainForm::CardButtonClick(view::TPVBtn& sender, const std::string& link)
             target = m_browser->CurrentURL();
     }
     m_pendingURL = target;
+    m_pendingFromDeck = true;
     LoadTheURLTimer->start();
 }
 
@@ -280,7 +295,10 @@ void TMainForm::LoadTheURLTimerTimer()
     if (m_pendingURL[0] != '@') {
         // A copy: the navigation may set a new pending address while it runs.
         const std::string url = m_pendingURL;
-        Navigate(url, !m_pendingRefresh, false, false);
+        if (m_pendingFromDeck)
+            FollowLink(url, !m_pendingRefresh);
+        else
+            Navigate(url, !m_pendingRefresh, false, false);
         return;
     }
     const std::string command = ToLower(m_pendingURL);
@@ -566,9 +584,9 @@ void TMainForm::View_A4_WidthExecute()
 
 void TMainForm::Help_SearchExecute()
 {
-    std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     Navigate(std::string(kWapDirectorySite), true, false, false);
-    if (!alive.expired() && !m_closing)
+    if (!alive.Expired() && !m_closing)
         AddTypedLocation();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/StringList.h"
+#include "base/WeakRef.h"
 #include "engine/WMLBrowser.h"
 
 #include "app/Dialogs.h"
@@ -71,6 +72,7 @@ public:
     // Every navigation of the window goes through here; returns when the document has been
     // shown or has failed.
     void Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
+    void FollowLink(const std::string& url, bool addToHistory);
     // What Enter in the location box does with its text.
     void NavigateAsTyped(const std::string& text);
 
@@ -157,6 +159,7 @@ private:
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
+    void UpdateSecurePanel();
     void CreateView();
     void HookBrowser();
     void CreateAuxiliaryWindows();
@@ -226,11 +229,15 @@ private:
     TPropertiesForm* m_properties = nullptr;
     TFormBookmarkEdit* m_bookmarks = nullptr;
     std::vector<QLabel*> m_panels;
+    // The padlock, shown while the page came over https.
+    QLabel* m_securePanel = nullptr;
     std::vector<std::string> m_log;
     base::TStringList m_pageSource;
     std::vector<std::string> m_startParameters;
     std::string m_pendingURL;
     bool m_pendingRefresh = false;
+    // The pending address came from the card (a button, a pick), not from the user.
+    bool m_pendingFromDeck = false;
     bool m_openHomeOnShow = true;
     bool m_shown = false;
     bool m_busy = false;
@@ -241,7 +248,7 @@ private:
     int m_navigationDepth = 0;
     int m_renderCount = 0;
     QString m_saveDirectory;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<TMainForm> m_alive { *this };
 };
 
 } // namespace pivrel::app

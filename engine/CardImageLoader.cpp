@@ -2,9 +2,12 @@
 
 #include "engine/URLParser.h"
 #include "engine/WMLBrowser.h"
+#include "images/AltTextBox.h"
 #include "images/Wbmp.h"
 #include "net/HttpProt.h"
 
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 
 namespace pivrel::engine {
@@ -22,20 +25,73 @@ std::string TBrowserImageLoader::PictureAddress(const std::string& src) const
     return parser.Resolve(src, false);
 }
 
+namespace {
+
+    std::size_t DecodedBytes(const base::TBitmap& bitmap)
+    {
+        return bitmap.Pixels.size() * sizeof(base::TColor);
+    }
+
+    bool IsLocalAddress(const std::string& address)
+    {
+        return address.size() >= 5
+            && std::equal(address.begin(), address.begin() + 5,
+                "file:", [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    }
+
+} // namespace
+
 void TBrowserImageLoader::LoadCardImage(wml::TWMLImage& image, const std::string& src)
 {
-    images::TPictureResult result;
-    images::LoadPicture(PictureAddress(src), image.Alt, result, m_browser.TextMeasurer(),
-        [this](const std::string& address) { return FetchPicture(address); });
-    image.Image = std::move(result.Image);
-    image.SourceWidth = result.SourceWidth;
-    image.SourceHeight = result.SourceHeight;
+    const std::string address = PictureAddress(src);
+    const std::string& page = m_browser.CurrentURL();
+    const bool fromNetwork = page.rfind("http:", 0) == 0 || page.rfind("https:", 0) == 0;
+    std::shared_ptr<const images::TPictureResult> decoded;
+    if (!m_aborted && !(fromNetwork && IsLocalAddress(address)))
+        decoded = Decoded(address, image.Alt);
+    const std::size_t size = decoded ? DecodedBytes(decoded->Image) : 0;
+    if (decoded && m_budgetUsed + size <= kDeckPictureBudget) {
+        m_budgetUsed += size;
+        image.Image = decoded->Image;
+        image.SourceWidth = decoded->SourceWidth;
+        image.SourceHeight = decoded->SourceHeight;
+        return;
+    }
+    image.Image = images::DrawAltTextBox(image.Alt, m_browser.TextMeasurer());
+    image.SourceWidth = 0;
+    image.SourceHeight = 0;
+}
+
+std::shared_ptr<const images::TPictureResult> TBrowserImageLoader::Decoded(
+    const std::string& address, const std::string& alt)
+{
+    const auto known = m_decoded.find(address);
+    if (known != m_decoded.end())
+        return known->second;
+    auto result = std::make_shared<images::TPictureResult>();
+    images::LoadPicture(address, alt, *result, m_browser.TextMeasurer(),
+        [this](const std::string& where) { return FetchPicture(where); });
+    std::shared_ptr<const images::TPictureResult> entry;
+    if (result->SourceWidth > 0)
+        entry = std::move(result);
+    // A picture that Stop cut short is not remembered as missing: the next deck may ask again.
+    if (!m_aborted)
+        m_decoded[address] = entry;
+    return entry;
 }
 
 void TBrowserImageLoader::Abort()
 {
+    m_aborted = true;
     if (m_running != nullptr)
         m_running->Abort();
+}
+
+void TBrowserImageLoader::Reset()
+{
+    m_aborted = false;
+    m_budgetUsed = 0;
+    m_decoded.clear();
 }
 
 images::TPictureResponse TBrowserImageLoader::FetchPicture(const std::string& address)
@@ -47,6 +103,7 @@ images::TPictureResponse TBrowserImageLoader::FetchPicture(const std::string& ad
     client.SetProxyPort(std::to_string(m_browser.ProxyPort()));
     client.SetProxyUsername(m_browser.ProxyUser());
     client.SetProxyPassword(m_browser.ProxyPassword());
+    client.SetCaFile(m_browser.HttpCli.CaFile());
     client.SetURL(address);
     client.SetMaxBodySize(static_cast<std::int64_t>(images::kMaxPictureBytes));
     std::ostringstream body;

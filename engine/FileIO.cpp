@@ -5,9 +5,12 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <streambuf>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +127,8 @@ bool TTempBodyFile::Create(const std::string& dir, std::string_view suffix)
             continue;
         if (fd < 0)
             return false;
+        // The lock tells a later start that this file is still in use.
+        ::flock(fd, LOCK_EX | LOCK_NB);
         m_fd = fd;
         m_path = std::move(path);
         m_buf = std::make_unique<TFdBuf>(m_fd);
@@ -146,6 +151,43 @@ bool TTempBodyFile::ReadAll(std::string& bytes, std::size_t limit)
     if (!Flush() || ::lseek(m_fd, 0, SEEK_SET) != 0)
         return false;
     return bool(base::ReadDescriptor(m_fd, bytes, limit, base::TOversize::Refuse));
+}
+
+bool IsBodyFileName(std::string_view name, std::string_view suffix)
+{
+    if (name.size() != 8 + suffix.size() || name.substr(8) != suffix)
+        return false;
+    return name.substr(0, 8).find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+int RemoveStaleBodyFiles(const std::string& dir, std::string_view suffix, int minAgeSeconds)
+{
+    const std::string base = dir.empty() ? TempDirectory() : dir;
+    DIR* listing = ::opendir(base.c_str());
+    if (!listing)
+        return 0;
+    int removed = 0;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!IsBodyFileName(entry->d_name, suffix))
+            continue;
+        const std::string path = base + "/" + entry->d_name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+
+        struct stat info { };
+
+        // A regular file of ours, old enough not to be one a starting fetch has yet to lock,
+        // and locked by no one.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid()
+            && now - info.st_mtime >= minAgeSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(listing);
+    return removed;
 }
 
 bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit)

@@ -41,6 +41,13 @@ private:
     std::unique_ptr<std::ostream> m_stream;
 };
 
+// True for a name TTempBodyFile::Create makes with this suffix.
+bool IsBodyFileName(std::string_view name, std::string_view suffix);
+
+// Removes the body files a killed run left in dir (empty: the system's temporary directory): files of our
+// naming, owned by this user, at least minAgeSeconds old, that no running fetch holds. Returns how many went.
+int RemoveStaleBodyFiles(const std::string& dir, std::string_view suffix, int minAgeSeconds);
+
 // Reads a local document whole, but only a regular file of at most limit bytes: a directory, a
 // device, a FIFO or a socket is refused without blocking and without being read.
 bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit);

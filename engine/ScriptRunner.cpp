@@ -255,7 +255,7 @@ void TScriptRunner::CarryOut(const script::TInvocation& result)
         return;
     }
     if (result.Navigation == script::TNavigation::Go)
-        m_browser.Navigate(result.GoUrl, true, false, false);
+        m_browser.FollowLink(result.GoUrl, true, false);
     else if (result.Navigation == script::TNavigation::Prev)
         m_browser.Back();
     else if (result.Refresh || !result.VariablesSet.empty())

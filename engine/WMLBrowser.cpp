@@ -19,6 +19,8 @@ using base::Fire;
 namespace {
 
     constexpr std::string_view kBodyFileSuffix = ".$$$";
+    // A body file this old that no fetch holds was left by a run that was killed.
+    constexpr int kStaleBodyFileSeconds = 60;
     // A deck larger than the client accepts over the network is not read from disk either.
     constexpr std::size_t kMaxDocumentBytes = static_cast<std::size_t>(net::THttpCli::kDefaultMaxBodySize);
 
@@ -31,6 +33,15 @@ namespace {
     {
         std::size_t hash = url.find('#');
         return hash == std::string::npos ? std::string() : url.substr(hash);
+    }
+
+    constexpr const char* kLocalFileRefused = "A page from the network may not open local files";
+
+    bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+    bool IsNetworkAddress(std::string_view url)
+    {
+        return StartsWithNoCase(url, "http:") || StartsWithNoCase(url, "https:");
     }
 
     bool StartsWithNoCase(std::string_view text, std::string_view prefix)
@@ -209,13 +220,34 @@ bool TWMLBrowser::Navigate(const std::string& url, bool addToHistory, bool fresh
 
 bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
 {
+    return NavigateFrom(TLinkOrigin::User, url, addToHistory, fresh, post, clearDeck);
+}
+
+bool TWMLBrowser::FollowLink(const std::string& url, bool addToHistory, bool post)
+{
+    return NavigateFrom(TLinkOrigin::Deck, url, addToHistory, false, post, false);
+}
+
+bool TWMLBrowser::NavigateFrom(
+    TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
+{
     if (OnScriptCall && script::ParseCallAddress(url)) {
+        // A relative address from a network deck stays on the network, so only an absolute
+        // file: address can reach the disk.
+        if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL) && StartsWithNoCase(url, "file:")) {
+            StatusCode = net::THttpCli::kLocalFailureStatus;
+            FailureReason = kLocalFileRefused;
+            Fire(OnConnectFailed, *this);
+            return true;
+        }
         OnScriptCall(url);
         return true;
     }
     if (m_parsing) {
-        Defer([this, url, addToHistory, fresh, post, clearDeck] {
-            DoNavigate(url, addToHistory, fresh, post, clearDeck);
+        // The pictures the parse still waits for are not worth the wait any more.
+        m_imageLoader->Abort();
+        Defer([this, origin, url, addToHistory, fresh, post, clearDeck] {
+            NavigateFrom(origin, url, addToHistory, fresh, post, clearDeck);
         });
         return true;
     }
@@ -230,6 +262,12 @@ bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fre
     URLParser.Clear();
     URLParser.Resolve(m_currentURL, fresh);
     target = URLParser.Resolve(target, fresh);
+    if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL) && StartsWithNoCase(target, "file:")) {
+        StatusCode = net::THttpCli::kLocalFailureStatus;
+        FailureReason = kLocalFileRefused;
+        Fire(OnConnectFailed, *this);
+        return true;
+    }
     const std::string oldDocument = CutFragment(m_currentURL);
     const std::string newDocument = CutFragment(target);
     if (addToHistory)
@@ -247,9 +285,11 @@ bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fre
 
 void TWMLBrowser::LoadTarget(const std::string& target, bool post, bool clearDeck)
 {
+    FailureReason.clear();
     if (target.compare(0, 5, "file:") == 0) {
         if (!LoadLocalFile(target)) {
             StatusCode = net::THttpCli::kLocalFailureStatus;
+            FailureReason = "Can't read the file";
             Fire(OnConnectFailed, *this);
         }
         return;
@@ -303,6 +343,10 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     if (m_parsing || HttpCli.State() != net::httpReady)
         return false;
     const std::uint64_t serial = ++m_navigationSerial;
+    if (!m_staleFilesRemoved) {
+        m_staleFilesRemoved = true;
+        RemoveStaleBodyFiles(CacheDir, kBodyFileSuffix, kStaleBodyFileSeconds);
+    }
     // The body file comes first, so that a fetch that cannot have one ends before any event.
     TTempBodyFile bodyFile;
     if (!bodyFile.Create(CacheDir, kBodyFileSuffix))
@@ -316,6 +360,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     StatusCode = HttpCli.StatusCode();
     ContentType = HttpCli.ContentType();
     Header = HttpCli.ResponseHeader();
+    FailureReason = ok ? std::string() : HttpCli.ReasonPhrase();
     if (!ok) {
         Fire(OnConnectFailed, *this);
         return false;
@@ -326,7 +371,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     if (!isOK || serial != m_navigationSerial)
         return false;
     m_currentURL = HttpCli.Location();
-    if (m_currentURL.substr(0, 5).find(':') == std::string::npos)
+    if (!IsNetworkAddress(m_currentURL) && m_currentURL.substr(0, 5).find(':') == std::string::npos)
         m_currentURL = "http://" + m_currentURL;
     std::string bytes;
     if (!bodyFile.ReadAll(bytes, kMaxDocumentBytes))
@@ -413,9 +458,9 @@ void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
         WMLDeck.Parse(lines);
     }
     if (m_deferred) {
-        m_loop.Post([alive = std::weak_ptr<int>(m_alive), this] {
-            if (!alive.expired())
-                RunDeferred();
+        m_loop.Post([alive = m_alive.Ref()] {
+            if (TWMLBrowser* self = alive.Lock())
+                self->RunDeferred();
         });
     }
 }
@@ -424,6 +469,8 @@ void TWMLBrowser::ClearDeck()
 {
     StopCardTimer();
     WMLDeck.Clear();
+    // Pictures are shared within one deck only, and its budget starts afresh with the next.
+    m_imageLoader->Reset();
 }
 
 void TWMLBrowser::Defer(std::function<void()> request)
@@ -497,9 +544,9 @@ void TWMLBrowser::CardTimerNavigate(const std::string& url)
 {
     // The navigation runs from the loop, never inside the card's own TimerExpired: loading the
     // next deck frees the card whose timer asked for it.
-    m_loop.Post([alive = std::weak_ptr<int>(m_alive), this, target = url] {
-        if (!alive.expired())
-            Navigate(target, true, false, false);
+    m_loop.Post([alive = m_alive.Ref(), target = url] {
+        if (TWMLBrowser* self = alive.Lock())
+            self->FollowLink(target, true, false);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "base/EventLoop.h"
 #include "base/StringList.h"
 #include "base/TextMeasurer.h"
+#include "base/WeakRef.h"
 #include "engine/URLParser.h"
 #include "engine/WMLHistory.h"
 #include "net/HttpProt.h"
@@ -69,6 +70,8 @@ public:
     std::string CacheDir;
     // HTTP status of the last fetch, or 404 after a local file that could not be read.
     int StatusCode = 0;
+    // Why the last navigation failed, in words; empty after a success.
+    std::string FailureReason;
     std::string Accept;
     std::string Agent;
 
@@ -135,6 +138,9 @@ public:
     bool Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
     // Substitutes, resolves, records and loads the address. Always true.
     bool DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
+    // A navigation the deck asked for (a link, a timer): as Navigate, except that a deck from
+    // the network may not open a local file. Always true.
+    bool FollowLink(const std::string& url, bool addToHistory, bool post);
     // Step through the history and load that address afresh; false when there is no such step.
     bool Back();
     bool Forward();
@@ -172,6 +178,10 @@ public:
     static std::string DecodeEntities(std::string_view text);
 
 private:
+    enum class TLinkOrigin { User, Deck };
+
+    bool NavigateFrom(
+        TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
     void Construct();
     void AppendPostPair(std::string& body, const wml::TWMLVariable& variable) const;
 
@@ -196,11 +206,13 @@ private:
     // Counts navigations and fetches: a fetch that finds it changed when its request returns was
     // overtaken by a newer navigation and leaves everything to that one.
     std::uint64_t m_navigationSerial = 0;
+    // Body files of killed runs are looked for once, before the first fetch.
+    bool m_staleFilesRemoved = false;
     int m_busyDepth = 0;
     bool m_parsing = false;
     // The latest navigation asked for during a parse.
     std::function<void()> m_deferred;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<TWMLBrowser> m_alive { *this };
 };
 
 // Every byte outside A-Z a-z 0-9 - _ . ~ as %XX with upper-case hex digits.

@@ -51,6 +51,39 @@ namespace {
         return text.substr(0, text.find('#'));
     }
 
+    bool HoldsLineBreak(const std::string& text)
+    {
+        return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+    }
+
+    // A header value without the blanks HTTP allows around it.
+    std::string TrimBlanks(const std::string& text)
+    {
+        const std::size_t first = text.find_first_not_of(" \t");
+        if (first == std::string::npos)
+            return {};
+        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    }
+
+    bool IsRedirection(int status)
+    {
+        return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    }
+
+    // The scheme a reference names ("file" in "file:/x"), lower case; empty for a relative one.
+    std::string SchemeOf(const std::string& reference)
+    {
+        const std::size_t colon = reference.find(':');
+        if (colon == std::string::npos || colon == 0 || reference.find_first_of("/?#") < colon
+            || !std::isalpha(static_cast<unsigned char>(reference[0])))
+            return {};
+        const std::string scheme = reference.substr(0, colon);
+        if (scheme.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.")
+            != std::string::npos)
+            return {};
+        return Lower(scheme);
+    }
+
 } // namespace
 
 THttpCli::THttpCli(base::TEventLoop& loop)
@@ -61,13 +94,13 @@ THttpCli::THttpCli(base::TEventLoop& loop)
     m_socket.OnSessionConnected = [this](TWSocket&, int error) { SocketSessionConnected(error); };
     m_socket.OnDataAvailable = [this](TWSocket&, int) { SocketDataAvailable(); };
     m_socket.OnDataSent = [this](TWSocket&, int) { SocketDataSent(); };
-    m_socket.OnSessionClosed = [this](TWSocket&, int) { SocketSessionClosed(); };
+    m_socket.OnSessionClosed = [this](TWSocket&, int error) { SocketSessionClosed(error); };
 }
 
 THttpCli::~THttpCli()
 {
     // Posted notices check this token; the socket, destroyed after it, fires nothing more.
-    m_alive.reset();
+    m_alive.Reset();
 }
 
 void THttpCli::SetMultiThreaded(bool value)
@@ -90,13 +123,13 @@ void THttpCli::Post()
 
 void THttpCli::RunRequest(THttpRequest kind)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     StartRequest(kind);
-    m_loop.RunUntil([&] { return alive.expired() || m_state == httpReady; });
-    if (alive.expired())
+    m_loop.RunUntil([&] { return alive.Expired() || m_state == httpReady; });
+    if (alive.Expired())
         throw EHttpException("Connection aborted on request", kLocalFailureStatus);
-    if (m_statusCode >= 400)
-        throw EHttpException(m_reasonPhrase, static_cast<std::uint16_t>(m_statusCode));
+    if (m_response.StatusCode >= 400)
+        throw EHttpException(m_response.ReasonPhrase, static_cast<std::uint16_t>(m_response.StatusCode));
 }
 
 void THttpCli::StartRequest(THttpRequest kind)
@@ -105,39 +138,41 @@ void THttpCli::StartRequest(THttpRequest kind)
         throw EHttpException("HTTP component is busy", kErrBusy);
     if (kind == httpPOST && m_sendStream == nullptr)
         throw EHttpException("HTTP component has nothing to post", kErrNothingToPost);
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ResetForRequest(kind);
     ChangeState(httpNotConnected);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     SetUpTarget();
+    const std::string refusal = CheckTarget();
+    if (!refusal.empty()) {
+        FailRequest(kErrBadAddress, kLocalFailureStatus, refusal);
+        return;
+    }
     StartLookup();
 }
 
 void THttpCli::ResetForRequest(THttpRequest kind)
 {
     ++m_requestSerial;
-    m_responseHeader.clear();
+    m_response = THttpResponseState {};
+    m_chainHeaderBytes = 0;
+    m_tunnel = TTunnel::None;
+    m_secure = false;
     m_requestKind = kind;
     m_requestDoneError = 0;
     m_closeHandler = TCloseHandler::Normal;
     m_lineHandler = TLineHandler::None;
     m_docName.clear();
-    m_statusCode = 0;
     m_receivedCount = 0;
     m_sentCount = 0;
-    m_headerLineCount = 0;
     m_bodyChunkCount = 0;
     m_redirectionCount = 0;
-    m_contentLength = -1;
     m_sendAllowed = false;
     m_redirecting = false;
     m_responseOver = false;
     m_requestEnded = false;
     m_receiveBuffer.clear();
-    // Challenges belong to the request that received them; kept across requests they would
-    // pile up for the life of the client.
-    m_authenticateLines.clear();
     m_location = m_url;
     if (kind == httpPOST) {
         m_sendStart = m_sendStream->tellg();
@@ -151,6 +186,7 @@ void THttpCli::ResetForRequest(THttpRequest kind)
 void THttpCli::SetUpTarget()
 {
     const THttpUrlParts parts = SplitURL(m_url);
+    const bool ownCredentials = !parts.User.empty() || !parts.Password.empty();
     if (!parts.User.empty())
         m_username = parts.User;
     if (!parts.Password.empty())
@@ -163,16 +199,62 @@ void THttpCli::SetUpTarget()
     m_docName = DocNameFromPath(m_targetPath);
     if (m_targetPath.empty())
         m_targetPath = "/";
+    m_targetScheme = Lower(m_targetScheme);
+    UpdateRoute();
+    if (ownCredentials || m_credentialOrigin.empty())
+        m_credentialOrigin = Origin();
+}
+
+// Where the connection goes and what the request line names, for the current target: an
+// origin server and a tunnel through a proxy get the path alone, a proxy the whole address.
+void THttpCli::UpdateRoute()
+{
+    m_requestTarget = EncodeRequestTarget(m_proxy.empty() || Tunnelled() ? m_targetPath : AbsoluteAddress());
     if (!m_proxy.empty()) {
-        m_requestTarget = AbsoluteAddress();
         const THttpUrlParts proxy = SplitURL(m_proxy);
         m_connectHost = proxy.Host;
         m_connectPort = proxy.Port.empty() ? m_proxyPort : proxy.Port;
     } else {
-        m_requestTarget = m_targetPath;
         m_connectHost = m_targetHost;
-        m_connectPort = m_targetPort.empty() ? "80" : m_targetPort;
+        m_connectPort = m_targetPort.empty() ? DefaultPort() : m_targetPort;
     }
+}
+
+bool THttpCli::Tunnelled() const
+{
+    return !m_proxy.empty() && m_targetScheme == "https";
+}
+
+std::string THttpCli::DefaultPort() const
+{
+    return m_targetScheme == "https" ? "443" : "80";
+}
+
+std::string THttpCli::Origin() const
+{
+    return m_targetScheme + "://" + Lower(m_targetHost) + ":"
+        + (m_targetPort.empty() ? DefaultPort() : m_targetPort);
+}
+
+std::string THttpCli::HostField() const
+{
+    if (m_targetPort.empty() || m_targetPort == DefaultPort())
+        return m_targetHost;
+    return m_targetHost + ":" + m_targetPort;
+}
+
+// Why the request may not go out; empty when it may. Line breaks in the parts that travel as
+// they are would let an address write header lines of its own.
+std::string THttpCli::CheckTarget() const
+{
+    if (m_targetScheme != "http" && m_targetScheme != "https")
+        return "Unsupported protocol '" + m_targetScheme + "'";
+    if (HoldsLineBreak(m_targetHost) || HoldsLineBreak(m_targetPort))
+        return "The host name holds a control character";
+    if (HoldsLineBreak(m_username) || HoldsLineBreak(m_password) || HoldsLineBreak(m_proxyUsername)
+        || HoldsLineBreak(m_proxyPassword))
+        return "The user name or password holds a control character";
+    return {};
 }
 
 std::string THttpCli::AbsoluteAddress() const
@@ -187,26 +269,26 @@ void THttpCli::ChangeState(THttpState newState)
 {
     if (m_state == newState)
         return;
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_state = newState;
     Fire(OnStateChange, *this);
-    if (alive.expired() || newState != httpReady)
+    if (alive.Expired() || newState != httpReady)
         return;
     // The outcome is taken now: by the time the notice runs, another request may have begun.
     const THttpRequest kind = m_requestKind;
     const auto error = static_cast<std::uint16_t>(m_requestDoneError);
     m_loop.Post([this, alive, kind, error] {
-        if (!alive.expired())
+        if (!alive.Expired())
             Fire(OnRequestDone, *this, kind, error);
     });
 }
 
 void THttpCli::PostNotice(void (THttpCli::*notice)())
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     const std::uint64_t serial = m_requestSerial;
     m_loop.Post([this, alive, serial, notice] {
-        if (!alive.expired() && serial == m_requestSerial)
+        if (!alive.Expired() && serial == m_requestSerial)
             (this->*notice)();
     });
 }
@@ -218,6 +300,9 @@ void THttpCli::SetReady()
 
 void THttpCli::Restart()
 {
+    m_response = THttpResponseState {};
+    m_tunnel = TTunnel::None;
+    m_secure = false;
     m_responseOver = false;
     m_lineHandler = TLineHandler::None;
     m_receiveBuffer.clear();
@@ -227,8 +312,8 @@ void THttpCli::Restart()
 void THttpCli::FailRequest(int error, int status, const std::string& reason)
 {
     m_requestDoneError = error;
-    m_statusCode = status;
-    m_reasonPhrase = reason;
+    m_response.StatusCode = status;
+    m_response.ReasonPhrase = reason;
     NormalClose();
 }
 
@@ -236,10 +321,11 @@ void THttpCli::FailRequest(int error, int status, const std::string& reason)
 
 void THttpCli::StartLookup()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ChangeState(httpDnsLookup);
-    if (alive.expired() || m_state != httpDnsLookup)
+    if (alive.Expired() || m_state != httpDnsLookup)
         return;
+    ArmTimer(m_connectTimeoutMs, "Connection to " + m_connectHost + " timed out");
     // An address without a host would leave the request waiting for a lookup that never runs.
     if (m_connectHost.empty()) {
         FailRequest(kWsaEINVAL, kLocalFailureStatus, "DNS lookup: invalid host name.");
@@ -248,22 +334,22 @@ void THttpCli::StartLookup()
     try {
         m_socket.DnsLookup(m_connectHost);
     } catch (const ESocketException& e) {
-        if (!alive.expired() && m_state == httpDnsLookup)
+        if (!alive.Expired() && m_state == httpDnsLookup)
             FailRequest(kWsaEINVAL, kLocalFailureStatus, e.what());
     }
 }
 
 void THttpCli::SocketDnsLookupDone(int error)
 {
-    if (m_state != httpDnsLookup)
+    if (m_state != httpDnsLookup || m_requestEnded)
         return;
     if (error != 0) {
         FailRequest(error, kLocalFailureStatus, "can't resolve hostname to IP address");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ChangeState(httpDnsLookupDone);
-    if (!alive.expired())
+    if (!alive.Expired())
         ConnectSocket();
 }
 
@@ -273,6 +359,9 @@ void THttpCli::ConnectSocket()
         m_socket.SetAddr(m_socket.DnsResult());
         m_socket.SetPort(m_connectPort);
         m_socket.SetProto("tcp");
+        m_socket.SetCaFile(m_caFile);
+        m_socket.SetTlsHost(m_targetScheme == "https" && m_proxy.empty() ? m_targetHost : "");
+        m_tunnel = Tunnelled() ? TTunnel::Connecting : TTunnel::None;
         m_socket.Connect();
     } catch (const ESocketException& e) {
         const std::string message = e.what();
@@ -283,11 +372,11 @@ void THttpCli::ConnectSocket()
             ? "can't connect: " + WSocketErrorDesc(code) + " (Error #" + std::to_string(code) + ")"
             : "can't connect: " + message;
         m_requestDoneError = message.rfind("Error ", 0) == 0 ? code : kWsaEINVAL;
-        m_statusCode = kLocalFailureStatus;
-        m_reasonPhrase = reason;
-        const std::weak_ptr<int> alive = m_alive;
+        m_response.StatusCode = kLocalFailureStatus;
+        m_response.ReasonPhrase = reason;
+        const auto alive = m_alive.Ref();
         m_socket.Close();
-        if (!alive.expired())
+        if (!alive.Expired())
             NormalClose();
     }
 }
@@ -296,28 +385,85 @@ void THttpCli::SocketSessionConnected(int error)
 {
     if (m_state != httpDnsLookupDone)
         return;
+    if (error == kTlsFailure) {
+        FailRequest(error, kLocalFailureStatus, m_socket.TlsFailureReason());
+        return;
+    }
     if (error != 0) {
         FailRequest(
             error, kLocalFailureStatus, WSocketErrorDesc(error) + " (Error #" + std::to_string(error) + ")");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    if (m_tunnel == TTunnel::Connecting) {
+        SendTunnelRequest();
+        return;
+    }
+    SessionReady();
+}
+
+// A tunnel through the proxy for a secure connection: the proxy's credentials go with the
+// CONNECT request and never through the tunnel.
+void THttpCli::SendTunnelRequest()
+{
+    const std::string authority = m_targetHost + ":" + (m_targetPort.empty() ? DefaultPort() : m_targetPort);
+    std::string request = "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n";
+    if (!m_agent.empty())
+        request += "User-Agent: " + m_agent + "\r\n";
+    if (!m_proxyUsername.empty())
+        request
+            += "Proxy-Authorization: Basic " + Base64Encode(m_proxyUsername + ":" + m_proxyPassword) + "\r\n";
+    m_tunnelReply.clear();
+    m_socket.SendStr(request + "\r\n");
+}
+
+void THttpCli::ReadTunnelReply()
+{
+    char bytes[1024];
+    const int count = m_socket.Receive(bytes, sizeof bytes);
+    if (count <= 0)
+        return;
+    ArmTimer(m_idleTimeoutMs, "The proxy did not answer");
+    m_tunnelReply.append(bytes, static_cast<std::size_t>(count));
+    const std::size_t end = m_tunnelReply.find("\r\n\r\n");
+    if (end == std::string::npos) {
+        if (m_tunnelReply.size() > static_cast<std::size_t>(kMaxHeaderBytes))
+            FailResponse(kErrTunnel, kLocalFailureStatus, "The proxy's answer is too long");
+        return;
+    }
+    const std::string statusLine = m_tunnelReply.substr(0, m_tunnelReply.find("\r\n"));
+    const bool accepted
+        = statusLine.size() > 12 && statusLine.rfind("HTTP/1.", 0) == 0 && statusLine[9] == '2';
+    // Whatever the proxy sent past its header cannot belong to a secure stream yet.
+    if (!accepted || end + 4 != m_tunnelReply.size()) {
+        FailResponse(
+            kErrTunnel, kLocalFailureStatus, "The proxy refused the secure connection: " + statusLine);
+        return;
+    }
+    m_tunnel = TTunnel::Open;
+    m_socket.StartTls(m_targetHost);
+}
+
+void THttpCli::SessionReady()
+{
+    const auto alive = m_alive.Ref();
+    m_secure = m_socket.Secure();
+    ArmTimer(m_idleTimeoutMs, "The server did not answer");
     m_connected = true;
     ChangeState(httpConnected);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     Fire(OnSessionConnected, *this);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_lineHandler = TLineHandler::Header;
     ChangeState(httpWaitingHeader);
-    if (alive.expired() || m_state != httpWaitingHeader)
+    if (alive.Expired() || m_state != httpWaitingHeader)
         return;
     SendRequestHeader(m_requestKind == httpPOST ? "POST" : "GET");
-    if (alive.expired() || m_requestKind != httpPOST || m_state != httpWaitingHeader)
+    if (alive.Expired() || m_requestKind != httpPOST || m_state != httpWaitingHeader)
         return;
     Fire(OnSendBegin, *this);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_sendAllowed = true;
     SendNextChunk();
@@ -327,8 +473,12 @@ void THttpCli::SocketSessionConnected(int error)
 
 void THttpCli::WriteCommand(std::string& request, const std::string& line)
 {
-    request += line + "\r\n";
-    Fire(OnCommand, *this, line);
+    // A value that came with a line break must not start a header line of its own.
+    std::string safe = line;
+    std::replace_if(
+        safe.begin(), safe.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
+    request += safe + "\r\n";
+    Fire(OnCommand, *this, safe);
 }
 
 std::int64_t THttpCli::SendStreamSize()
@@ -358,21 +508,23 @@ void THttpCli::SendRequestHeader(const char* method)
     if (!m_accept.empty())
         WriteCommand(request, "Accept: " + m_accept);
     if (!m_reference.empty())
-        WriteCommand(request, "Referer: " + m_reference);
+        WriteCommand(request, "Referer: " + EncodeRequestTarget(m_reference));
     if (post && !m_contentTypePost.empty())
         WriteCommand(request, "Content-Type: " + m_contentTypePost);
     if (!m_agent.empty())
         WriteCommand(request, "User-Agent: " + m_agent);
-    WriteCommand(request, "Host: " + m_targetHost);
+    WriteCommand(request, "Host: " + HostField());
     if (m_noCache)
         WriteCommand(request, "Pragma: no-cache");
     if (post)
         WriteCommand(request, "Content-Length: " + std::to_string(SendStreamSize()));
     if (m_modifiedSince != 0)
         WriteCommand(request, "If-Modified-Since: " + HttpDate(m_modifiedSince));
-    if (!m_username.empty())
+    // Credentials go to the origin they came with only: never to the host a redirection names,
+    // nor in clear text to the same host once it was reached securely.
+    if (!m_username.empty() && Origin() == m_credentialOrigin)
         WriteCommand(request, "Authorization: Basic " + Base64Encode(m_username + ":" + m_password));
-    if (!m_proxy.empty() && !m_proxyUsername.empty())
+    if (!m_proxy.empty() && !Tunnelled() && !m_proxyUsername.empty())
         WriteCommand(
             request, "Proxy-Authorization: Basic " + Base64Encode(m_proxyUsername + ":" + m_proxyPassword));
     if (!m_cookie.empty())
@@ -405,10 +557,10 @@ void THttpCli::SendNextChunk()
         Fire(OnSendEnd, *this);
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_sentCount += count;
     Fire(OnSendData, *this, chunk, count);
-    if (!alive.expired() && m_socket.State() == wsConnected)
+    if (!alive.Expired() && m_socket.State() == wsConnected)
         m_socket.Send(chunk, count);
 }
 
@@ -416,6 +568,12 @@ void THttpCli::SendNextChunk()
 
 void THttpCli::SocketDataAvailable()
 {
+    if (m_tunnel == TTunnel::Connecting) {
+        ReadTunnelReply();
+        return;
+    }
+    if (m_state == httpWaitingHeader || m_state == httpWaitingBody)
+        ArmTimer(m_idleTimeoutMs, "The server did not answer");
     // Once the header is over nothing is cut into lines: the body is read in large steps and
     // handed on directly, rather than through the line buffer a few kilobytes at a time.
     if (m_state == httpWaitingBody && m_receiveBuffer.empty()) {
@@ -444,9 +602,9 @@ void THttpCli::SocketDataAvailable()
 
 void THttpCli::ProcessReceived()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ProcessLines();
-    if (alive.expired() || m_responseOver)
+    if (alive.Expired() || m_responseOver)
         return;
     // A header line that fills the whole buffer can never end inside it.
     if (m_state != httpWaitingBody && m_receiveBuffer.size() >= static_cast<std::size_t>(kReceiveBufferSize))
@@ -455,7 +613,7 @@ void THttpCli::ProcessReceived()
 
 void THttpCli::ProcessLines()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     while (!m_receiveBuffer.empty() && !m_responseOver) {
         // Once the header has ended, whatever follows in the buffer is body, line ends and all.
         if (m_state == httpWaitingBody) {
@@ -471,7 +629,7 @@ void THttpCli::ProcessLines()
             HeaderLine(line, lineEnd);
         else
             PostNotice(&THttpCli::SetReady);
-        if (alive.expired())
+        if (alive.Expired())
             return;
     }
 }
@@ -503,23 +661,26 @@ void THttpCli::DeliverBuffered()
 
 void THttpCli::HeaderLine(const std::string& line, const std::string& lineEnd)
 {
-    const std::weak_ptr<int> alive = m_alive;
-    if (m_headerLineCount == 0) {
+    const auto alive = m_alive.Ref();
+    if (m_response.HeaderLineCount == 0) {
         // Each response states its own type; one without Content-Type has none.
-        m_contentType.clear();
+        m_response.ContentType.clear();
         Fire(OnHeaderBegin, *this);
-        if (alive.expired())
+        if (alive.Expired())
             return;
     }
-    if (++m_headerLineCount > kMaxHeaderLines) {
+    m_response.HeaderBytes += static_cast<std::int64_t>(line.size() + lineEnd.size());
+    m_chainHeaderBytes += static_cast<std::int64_t>(line.size() + lineEnd.size());
+    if (++m_response.HeaderLineCount > kMaxHeaderLines || m_response.HeaderBytes > kMaxHeaderBytes
+        || m_chainHeaderBytes > kMaxChainHeaderBytes) {
         FailResponse(kErrLineTooLong, kLocalFailureStatus, "HTTP header too long");
         return;
     }
     if (Upper(line.substr(0, 6)) == "<HTML>") {
-        if (m_contentType.empty())
-            m_contentType = "text/html";
+        if (m_response.ContentType.empty())
+            m_response.ContentType = "text/html";
         StartBody();
-        if (alive.expired() || m_responseOver)
+        if (alive.Expired() || m_responseOver)
             return;
         const std::string first = line + lineEnd;
         BodyData(first.data(), first.size());
@@ -529,10 +690,10 @@ void THttpCli::HeaderLine(const std::string& line, const std::string& lineEnd)
         HeaderEnd();
         return;
     }
-    m_responseHeader.push_back(line);
+    m_response.ResponseHeader.push_back(line);
     StatusOrField(line);
     Fire(OnHeaderData, *this);
-    if (alive.expired() || m_statusCode < 400 || m_responseOver)
+    if (alive.Expired() || m_response.StatusCode < 400 || m_responseOver)
         return;
     // The body of a failed request is not read.
     m_responseOver = true;
@@ -544,24 +705,23 @@ void THttpCli::StatusOrField(const std::string& line)
 {
     const std::string version = line.substr(0, 8);
     if (version == "HTTP/1.0" || version == "HTTP/1.1") {
-        m_statusCode = static_cast<int>(LeadingNumber(line.size() > 9 ? line.substr(9, 3) : "", 0));
-        m_reasonPhrase = line.size() > 13 ? line.substr(13) : "";
+        m_response.StatusCode = static_cast<int>(LeadingNumber(line.size() > 9 ? line.substr(9, 3) : "", 0));
+        m_response.ReasonPhrase = line.size() > 13 ? line.substr(13) : "";
         return;
     }
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos)
         return;
-    // One character after the colon is skipped: normally the blank.
-    HeaderField(Lower(line.substr(0, colon)), line.size() > colon + 2 ? line.substr(colon + 2) : "");
+    HeaderField(Lower(line.substr(0, colon)), TrimBlanks(line.substr(colon + 1)));
 }
 
 void THttpCli::HeaderField(const std::string& name, const std::string& value)
 {
     if (name == "location") {
-        m_redirecting = true;
-        FollowLocation(value);
+        m_response.LocationValue = value;
+        m_response.HasLocation = true;
     } else if (name == "content-length") {
-        m_contentLength = LeadingNumber(value, -1);
+        m_response.ContentLength = LeadingNumber(value, -1);
     } else if (name == "content-range") {
         const std::size_t dash = value.find('-');
         m_contentRangeBegin = dash != std::string::npos && dash > 6 ? value.substr(6, dash - 6) : "";
@@ -573,9 +733,9 @@ void THttpCli::HeaderField(const std::string& name, const std::string& value)
                 = value.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
         }
     } else if (name == "content-type") {
-        m_contentType = Lower(value);
+        m_response.ContentType = Lower(value);
     } else if (name == "www-authenticate") {
-        m_authenticateLines.push_back(value);
+        m_response.AuthenticateLines.push_back(value);
     } else if (name == "set-cookie") {
         bool accept = true;
         Fire(OnCookie, *this, value, accept);
@@ -584,20 +744,22 @@ void THttpCli::HeaderField(const std::string& name, const std::string& value)
 
 void THttpCli::HeaderEnd()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
+    m_redirecting = m_response.HasLocation && IsRedirection(m_response.StatusCode);
+    if (m_redirecting && !FollowLocation(m_response.LocationValue))
+        return;
     if (!m_redirecting) {
         const std::size_t dot = m_docName.rfind('.');
         if (dot != std::string::npos && Lower(m_docName.substr(dot)) == ".exe"
-            && m_contentType == "text/html")
+            && m_response.ContentType == "text/html")
             m_docName = m_docName.substr(0, dot) + ".htm";
         StartBody();
         return;
     }
     Fire(OnHeaderEnd, *this);
-    if (alive.expired() || m_responseOver)
+    if (alive.Expired() || m_responseOver)
         return;
     m_receiveBuffer.clear();
-    m_headerLineCount = 0;
     m_bodyChunkCount = 0;
     if (++m_redirectionCount > kMaxRedirections) {
         FailResponse(kErrTooManyRedirections, kLocalFailureStatus, "Too many redirections");
@@ -612,9 +774,9 @@ void THttpCli::HeaderEnd()
 
 void THttpCli::StartBody()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     ChangeState(httpWaitingBody);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_lineHandler = TLineHandler::Body;
     Fire(OnHeaderEnd, *this);
@@ -629,16 +791,16 @@ void THttpCli::BodyData(const char* data, std::size_t len)
             "Document too large (more than " + std::to_string(m_maxBodySize) + " bytes)");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     if (m_bodyChunkCount == 0) {
         Fire(OnDocBegin, *this);
-        if (alive.expired())
+        if (alive.Expired())
             return;
     }
     ++m_bodyChunkCount;
     m_receivedCount += static_cast<std::int64_t>(len);
     Fire(OnDocData, *this, data, static_cast<int>(len));
-    if (alive.expired() || m_responseOver || m_docStream == nullptr)
+    if (alive.Expired() || m_responseOver || m_docStream == nullptr)
         return;
     m_docStream->write(data, static_cast<std::streamsize>(len));
     // A document cut short by a full disk must not pass for a whole one.
@@ -649,8 +811,8 @@ void THttpCli::BodyData(const char* data, std::size_t len)
 void THttpCli::FailResponse(int error, int status, const std::string& reason)
 {
     m_requestDoneError = error;
-    m_statusCode = status;
-    m_reasonPhrase = reason;
+    m_response.StatusCode = status;
+    m_response.ReasonPhrase = reason;
     m_responseOver = true;
     m_receiveBuffer.clear();
     m_closeHandler = TCloseHandler::Normal;
@@ -662,41 +824,48 @@ void THttpCli::EndConnection()
     if (m_socket.State() != wsClosed)
         m_socket.Close();
     else
-        SocketSessionClosed();
+        SocketSessionClosed(0);
 }
 
 // Redirections
 
-void THttpCli::FollowLocation(const std::string& value)
+bool THttpCli::FollowLocation(const std::string& value)
 {
     std::string target = CutFragment(value);
+    const std::string scheme = SchemeOf(target);
+    if (!scheme.empty() && scheme != "http" && scheme != "https") {
+        FailResponse(kErrBadRedirection, kLocalFailureStatus,
+            "Redirection to an address of another kind refused: " + EncodeRequestTarget(value));
+        return false;
+    }
     if (target.rfind("//", 0) == 0)
         target = m_targetScheme + ":" + target;
     if (target.find("://") != std::string::npos) {
         const THttpUrlParts parts = SplitURL(target);
-        m_targetScheme = parts.Scheme;
+        m_targetScheme = Lower(parts.Scheme);
         m_targetHost = parts.Host;
         m_targetPort = parts.Port;
         m_targetPath = parts.Path.empty() ? "/" : parts.Path;
-        if (m_proxy.empty()) {
-            m_connectHost = m_targetHost;
-            m_connectPort = m_targetPort.empty() ? "80" : m_targetPort;
-        }
     } else if (!target.empty() && target[0] == '/') {
         m_targetPath = target;
     } else {
         m_targetPath = ResolveRelativePath(m_targetPath, target);
     }
-    // An origin server gets the path alone, a proxy the whole address.
-    m_requestTarget = m_proxy.empty() ? m_targetPath : AbsoluteAddress();
+    const std::string refusal = CheckTarget();
+    if (!refusal.empty()) {
+        FailResponse(kErrBadRedirection, kLocalFailureStatus, refusal);
+        return false;
+    }
+    UpdateRoute();
     m_location = AbsoluteAddress();
+    return true;
 }
 
 void THttpCli::PrepareRedirectedRequest()
 {
     if (m_requestKind != httpPOST)
         return;
-    if (m_statusCode == 307 || m_statusCode == 308) {
+    if (m_response.StatusCode == 307 || m_response.StatusCode == 308) {
         m_sendStream->clear();
         m_sendStream->seekg(m_sendStart);
     } else {
@@ -706,12 +875,41 @@ void THttpCli::PrepareRedirectedRequest()
 
 // Closing
 
-void THttpCli::SocketSessionClosed()
+void THttpCli::SocketSessionClosed(int error)
 {
-    if (m_closeHandler == TCloseHandler::Redirection)
+    if (m_closeHandler == TCloseHandler::Redirection) {
         RedirectionClose();
-    else
-        NormalClose();
+        return;
+    }
+    // A response that ended before its end fails, so that no part of it passes for the whole.
+    const std::string incomplete = IncompleteReason(error);
+    if (!incomplete.empty()) {
+        m_requestDoneError = kErrIncomplete;
+        m_response.StatusCode = kLocalFailureStatus;
+        m_response.ReasonPhrase = incomplete;
+    }
+    NormalClose();
+}
+
+std::string THttpCli::IncompleteReason(int closeError) const
+{
+    if (m_requestEnded || m_requestDoneError != 0 || m_responseOver || m_requestKind == httpNone)
+        return {};
+    if (m_state != httpWaitingHeader && m_state != httpWaitingBody)
+        return {};
+    if (closeError != 0)
+        return "The connection broke before the document was complete ("
+            + (closeError == kTlsFailure ? m_socket.TlsFailureReason() : WSocketErrorDesc(closeError)) + ")";
+    if (m_response.StatusCode == 0 && m_bodyChunkCount == 0)
+        return "The server closed the connection without an answer";
+    if (m_state == httpWaitingHeader)
+        return "The server closed the connection inside the header";
+    const int status = m_response.StatusCode;
+    const bool bodyless = status == 204 || status == 304 || (status >= 100 && status < 200);
+    if (!bodyless && m_response.ContentLength >= 0 && m_receivedCount < m_response.ContentLength)
+        return "The document is incomplete: " + std::to_string(m_receivedCount) + " of "
+            + std::to_string(m_response.ContentLength) + " bytes arrived";
+    return {};
 }
 
 void THttpCli::NormalClose()
@@ -721,10 +919,11 @@ void THttpCli::NormalClose()
     m_requestEnded = true;
     m_connected = false;
     m_sendAllowed = false;
-    const std::weak_ptr<int> alive = m_alive;
+    m_timer.reset();
+    const auto alive = m_alive.Ref();
     if (m_bodyChunkCount > 0)
         Fire(OnDocEnd, *this);
-    if (!alive.expired())
+    if (!alive.Expired())
         PostNotice(&THttpCli::SetReady);
 }
 
@@ -733,10 +932,11 @@ void THttpCli::RedirectionClose()
     m_connected = false;
     m_redirecting = false;
     m_sendAllowed = false;
+    m_timer.reset();
     m_closeHandler = TCloseHandler::Normal;
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     Fire(OnLocationChange, *this);
-    if (!alive.expired())
+    if (!alive.Expired())
         PostNotice(&THttpCli::Restart);
 }
 
@@ -749,15 +949,16 @@ void THttpCli::Abort()
             m_socket.Close();
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    m_timer.reset();
+    const auto alive = m_alive.Ref();
     const bool wasLookup = m_state == httpDnsLookup;
     ChangeState(httpAborting);
-    if (alive.expired())
+    if (alive.Expired())
         return;
     if (wasLookup)
         m_socket.CancelDnsLookup();
-    m_statusCode = kLocalFailureStatus;
-    m_reasonPhrase = "Connection aborted on request";
+    m_response.StatusCode = kLocalFailureStatus;
+    m_response.ReasonPhrase = "Connection aborted on request";
     m_requestDoneError = kErrAborted;
     m_responseOver = true;
     m_receiveBuffer.clear();
@@ -766,7 +967,7 @@ void THttpCli::Abort()
         NormalClose();
     else
         m_socket.Close();
-    if (alive.expired())
+    if (alive.Expired())
         return;
     // Notices the aborted request left in the queue must not touch the next one.
     ++m_requestSerial;
@@ -790,8 +991,8 @@ void THttpCli::StartResponseForTest(THttpRequest kind)
 
 void THttpCli::ReceiveForTest(std::string_view bytes)
 {
-    const std::weak_ptr<int> alive = m_alive;
-    while (!bytes.empty() && !alive.expired() && !m_responseOver && m_requestKind != httpNone) {
+    const auto alive = m_alive.Ref();
+    while (!bytes.empty() && !alive.Expired() && !m_responseOver && m_requestKind != httpNone) {
         const std::size_t room
             = kReceiveBufferSize - std::min<std::size_t>(m_receiveBuffer.size(), kReceiveBufferSize);
         if (room == 0) {
@@ -807,7 +1008,36 @@ void THttpCli::ReceiveForTest(std::string_view bytes)
 
 void THttpCli::CloseForTest()
 {
-    SocketSessionClosed();
+    SocketSessionClosed(0);
+}
+
+// Timeouts
+
+void THttpCli::ArmTimer(int ms, const std::string& reason)
+{
+    if (ms <= 0) {
+        m_timer.reset();
+        return;
+    }
+    const auto alive = m_alive.Ref();
+    const std::uint64_t serial = m_requestSerial;
+    m_timer = m_loop.StartTimer(ms, false, [this, alive, serial, reason] {
+        if (!alive.Expired() && serial == m_requestSerial)
+            TimedOut(reason);
+    });
+}
+
+void THttpCli::TimedOut(const std::string& reason)
+{
+    m_timer.reset();
+    if (m_state == httpReady || m_state == httpAborting)
+        return;
+    if (m_state == httpDnsLookup) {
+        FailRequest(kErrTimeout, kLocalFailureStatus, reason);
+        m_socket.CancelDnsLookup();
+        return;
+    }
+    FailResponse(kErrTimeout, kLocalFailureStatus, reason);
 }
 
 } // namespace pivrel::net

@@ -2,6 +2,7 @@
 
 #include "base/EventLoop.h"
 #include "base/StringList.h"
+#include "base/WeakRef.h"
 #include "net/WSocket.h"
 
 #include <cstdint>
@@ -47,6 +48,22 @@ private:
 
 class THttpCli;
 
+// What one response said. It starts afresh with every response, so that nothing of a
+// redirection's answer (or of the previous request's) passes for part of the next.
+struct THttpResponseState {
+    int StatusCode = 0;
+    std::string ReasonPhrase;
+    std::int64_t ContentLength = -1;
+    std::string ContentType;
+    base::TStringList ResponseHeader;
+    base::TStringList AuthenticateLines;
+    // The Location value, followed only when the status is a redirection.
+    std::string LocationValue;
+    bool HasLocation = false;
+    int HeaderLineCount = 0;
+    std::int64_t HeaderBytes = 0;
+};
+
 using THttpNotifyEvent = std::function<void(THttpCli& sender)>;
 using TDocDataEvent = std::function<void(THttpCli& sender, const char* buffer, int len)>;
 using THttpCommandEvent = std::function<void(THttpCli& sender, const std::string& line)>;
@@ -75,10 +92,20 @@ public:
     static constexpr int kErrBodyTooLarge = 5;
     static constexpr int kErrTooManyRedirections = 6;
     static constexpr int kErrWriteFailed = 7;
+    static constexpr int kErrIncomplete = 8;
+    static constexpr int kErrTimeout = 9;
+    static constexpr int kErrBadAddress = 10;
+    static constexpr int kErrBadRedirection = 11;
+    static constexpr int kErrTunnel = 12;
     // The status of a request that failed locally, and of one whose body outgrew MaxBodySize.
     static constexpr int kLocalFailureStatus = 404;
     static constexpr int kBodyTooLargeStatus = 413;
     static constexpr int kMaxRedirections = 20;
+    // The header of one response, and all the headers of a chain of redirections, in bytes.
+    static constexpr std::int64_t kMaxHeaderBytes = 64 * 1024;
+    static constexpr std::int64_t kMaxChainHeaderBytes = 256 * 1024;
+    static constexpr int kDefaultConnectTimeoutMs = 30 * 1000;
+    static constexpr int kDefaultIdleTimeoutMs = 60 * 1000;
     static constexpr std::int64_t kDefaultMaxBodySize = 32 * 1024 * 1024;
     // A header line must fit the receive buffer with its line end.
     static constexpr int kReceiveBufferSize = 8192;
@@ -116,11 +143,20 @@ public:
 
     const std::string& Username() const { return m_username; }
 
-    void SetUsername(const std::string& value) { m_username = value; }
+    // Credentials set here belong to the origin of the next request.
+    void SetUsername(const std::string& value)
+    {
+        m_username = value;
+        m_credentialOrigin.clear();
+    }
 
     const std::string& Password() const { return m_password; }
 
-    void SetPassword(const std::string& value) { m_password = value; }
+    void SetPassword(const std::string& value)
+    {
+        m_password = value;
+        m_credentialOrigin.clear();
+    }
 
     const std::string& ProxyUsername() const { return m_proxyUsername; }
 
@@ -185,6 +221,21 @@ public:
 
     void SetSendStream(std::istream* value) { m_sendStream = value; }
 
+    // A PEM file of certificates trusted for https besides the system's; empty for none.
+    const std::string& CaFile() const { return m_caFile; }
+
+    void SetCaFile(const std::string& value) { m_caFile = value; }
+
+    // The time allowed for the name lookup, the connection and its handshake, and the longest
+    // silence of the server after that; 0 for no limit.
+    int ConnectTimeoutMs() const { return m_connectTimeoutMs; }
+
+    void SetConnectTimeoutMs(int value) { m_connectTimeoutMs = value; }
+
+    int IdleTimeoutMs() const { return m_idleTimeoutMs; }
+
+    void SetIdleTimeoutMs(int value) { m_idleTimeoutMs = value; }
+
     // A body longer than this ends the request as a failure before the excess is written.
     std::int64_t MaxBodySize() const { return m_maxBodySize; }
 
@@ -196,17 +247,21 @@ public:
 
     void SetLocation(const std::string& value) { m_location = value; }
 
-    int StatusCode() const { return m_statusCode; }
+    int StatusCode() const { return m_response.StatusCode; }
 
-    const std::string& ReasonPhrase() const { return m_reasonPhrase; }
+    const std::string& ReasonPhrase() const { return m_response.ReasonPhrase; }
 
-    const std::string& ContentType() const { return m_contentType; }
+    const std::string& ContentType() const { return m_response.ContentType; }
 
-    std::int64_t ContentLength() const { return m_contentLength; }
+    std::int64_t ContentLength() const { return m_response.ContentLength; }
 
-    const base::TStringList& ResponseHeader() const { return m_responseHeader; }
+    // The header lines of the latest response, status line first.
+    const base::TStringList& ResponseHeader() const { return m_response.ResponseHeader; }
 
-    const base::TStringList& AuthenticateLines() const { return m_authenticateLines; }
+    const base::TStringList& AuthenticateLines() const { return m_response.AuthenticateLines; }
+
+    // True when the latest connection was secure.
+    bool Secure() const { return m_secure; }
 
     const std::string& DocName() const { return m_docName; }
 
@@ -279,8 +334,20 @@ private:
     void SocketSessionConnected(int error);
     void SocketDataAvailable();
     void SocketDataSent();
-    void SocketSessionClosed();
+    void SocketSessionClosed(int error);
     void ConnectSocket();
+    void SessionReady();
+    void SendTunnelRequest();
+    void ReadTunnelReply();
+    void ArmTimer(int ms, const std::string& reason);
+    void TimedOut(const std::string& reason);
+    std::string CheckTarget() const;
+    std::string Origin() const;
+    std::string DefaultPort() const;
+    std::string HostField() const;
+    bool Tunnelled() const;
+    void UpdateRoute();
+    std::string IncompleteReason(int closeError) const;
 
     void SendRequestHeader(const char* method);
     void WriteCommand(std::string& request, const std::string& line);
@@ -300,7 +367,7 @@ private:
     void EndConnection();
     void FailResponse(int error, int status, const std::string& reason);
 
-    void FollowLocation(const std::string& value);
+    bool FollowLocation(const std::string& value);
     void PrepareRedirectedRequest();
     std::string AbsoluteAddress() const;
     void NormalClose();
@@ -339,17 +406,23 @@ private:
     std::string m_accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
     std::time_t m_modifiedSince = 0;
     bool m_noCache = false;
-    int m_statusCode = 0;
-    std::string m_reasonPhrase;
-    std::int64_t m_contentLength = -1;
-    std::string m_contentType;
-    base::TStringList m_authenticateLines;
+    THttpResponseState m_response;
+    std::int64_t m_chainHeaderBytes = 0;
+    std::string m_caFile;
+    int m_connectTimeoutMs = kDefaultConnectTimeoutMs;
+    int m_idleTimeoutMs = kDefaultIdleTimeoutMs;
+    std::unique_ptr<base::TEventHandle> m_timer;
+    // The origin the user name and password belong to: the request's own address.
+    std::string m_credentialOrigin;
+    enum class TTunnel { None, Connecting, Open };
+    TTunnel m_tunnel = TTunnel::None;
+    std::string m_tunnelReply;
+    bool m_secure = false;
     std::string m_contentTypePost = "application/x-www-form-urlencoded";
     std::string m_contentRangeBegin;
     std::string m_contentRangeEnd;
     std::string m_cookie;
     bool m_redirecting = false;
-    base::TStringList m_responseHeader;
     std::ostream* m_docStream = nullptr;
     std::int64_t m_receivedCount = 0;
     std::int64_t m_sentCount = 0;
@@ -358,7 +431,6 @@ private:
     int m_requestDoneError = 0;
     TLineHandler m_lineHandler = TLineHandler::None;
     TCloseHandler m_closeHandler = TCloseHandler::Normal;
-    int m_headerLineCount = 0;
     int m_bodyChunkCount = 0;
     int m_redirectionCount = 0;
     std::int64_t m_maxBodySize = kDefaultMaxBodySize;
@@ -369,7 +441,7 @@ private:
 
     // Counts requests, so that a notice posted for one is dropped once another has started.
     std::uint64_t m_requestSerial = 0;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<THttpCli> m_alive { *this };
 };
 
 } // namespace pivrel::net

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <string_view>
 
 namespace pivrel::net {
 
@@ -130,6 +131,25 @@ std::string ResolveRelativePath(const std::string& basePath, const std::string& 
     const std::size_t slash = base.rfind('/');
     const std::string directory = slash == std::string::npos ? "/" : base.substr(0, slash + 1);
     return directory + reference;
+}
+
+std::string EncodeRequestTarget(const std::string& target)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    static constexpr std::string_view kUnsafe = "\"<>\\^`{|}";
+    std::string result;
+    result.reserve(target.size());
+    for (const char c : target) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || kUnsafe.find(c) != std::string_view::npos) {
+            result += '%';
+            result += kDigits[byte >> 4];
+            result += kDigits[byte & 0x0F];
+        } else {
+            result += c;
+        }
+    }
+    return result;
 }
 
 } // namespace pivrel::net

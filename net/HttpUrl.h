@@ -20,6 +20,11 @@ struct THttpUrlParts {
 // "http:path" all count, and no piece is ever checked for validity.
 THttpUrlParts SplitURL(const std::string& url);
 
+// The address with every byte that may not stand in a request line written as %XX: controls,
+// blanks, bytes from 0x7F and "<>\^`{|}. A "%" is left alone, so that an encoded address stays
+// as it is.
+std::string EncodeRequestTarget(const std::string& target);
+
 // Standard Base64 with "=" padding.
 std::string Base64Encode(const std::string& bytes);
 

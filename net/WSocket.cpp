@@ -123,6 +123,12 @@ void TWSocket::SetLocalPort(const std::string& value)
         m_localPort = value;
 }
 
+void TWSocket::SetTlsHost(const std::string& value)
+{
+    if (CheckClosedFor("TlsHost"))
+        m_tlsHost = value;
+}
+
 // State and error reports
 
 void TWSocket::ChangeState(TSocketState newState)
@@ -152,9 +158,10 @@ void TWSocket::SocketError(const std::string& function, int code)
     RaiseException(message);
 }
 
-bool TWSocket::Holds(const TGuard& guard, const TWSocket* self)
+bool TWSocket::Holds(const TGuard& guard, const TWSocket*)
 {
-    return !guard.alive.expired() && guard.connection == self->m_connection;
+    const TWSocket* live = guard.alive.Lock();
+    return live != nullptr && guard.connection == live->m_connection;
 }
 
 void TWSocket::ResetFields()
@@ -163,6 +170,7 @@ void TWSocket::ResetFields()
     m_localPort = "0";
     m_lingerOnOff = wsLingerOn;
     m_lingerTimeout = 0;
+    m_tlsHost.clear();
     m_closeInvoked = false;
     m_paused = false;
     m_output.clear();
@@ -179,9 +187,9 @@ void TWSocket::DnsLookup(const std::string& hostName)
             OnDnsLookupDone(*this, kWsaEINVAL);
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     CancelDnsLookup();
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_dnsResult.clear();
     m_dnsResultList.clear();
@@ -242,6 +250,7 @@ void TWSocket::Connect()
     m_allSent = true;
     m_readCount = 0;
     m_closeInvoked = false;
+    m_tlsReason.clear();
     if (m_fd >= 0)
         CloseHandle();
     ++m_connection;
@@ -387,26 +396,26 @@ void TWSocket::StartConnect(int port, std::uint32_t address)
 
 void TWSocket::Notify(const std::function<void()>& work)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     try {
         work();
     } catch (const std::exception& e) {
-        if (!alive.expired())
+        if (!alive.Expired())
             HandleBgException(e);
     } catch (...) {
-        if (!alive.expired())
+        if (!alive.Expired())
             HandleBgException(std::runtime_error("Unknown exception"));
     }
 }
 
 void TWSocket::HandleBgException(const std::exception& e)
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     bool canClose = true;
     try {
         if (OnBgException)
             OnBgException(*this, e, canClose);
-        if (!alive.expired() && canClose)
+        if (!alive.Expired() && canClose)
             Abort();
     } catch (...) {
         // A handler failing while a failure is handled has nowhere left to go.
@@ -418,6 +427,10 @@ void TWSocket::OnReady(bool readable, bool writable)
     if (m_paused)
         return;
     Notify([this, readable, writable] {
+        if (m_tlsPhase == TTlsPhase::Handshake) {
+            ContinueHandshake();
+            return;
+        }
         if (m_state == wsConnecting) {
             ConnectDone();
             return;
@@ -439,6 +452,10 @@ void TWSocket::ConnectDone()
     if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
         error = errno;
     const int code = error == 0 ? 0 : WSocketErrorFromErrno(error);
+    if (code == 0 && !m_tlsHost.empty()) {
+        BeginTls();
+        return;
+    }
     const TGuard guard = MakeGuard();
     ChangeState(wsConnected);
     if (!Holds(guard, this))
@@ -456,6 +473,126 @@ void TWSocket::ConnectDone()
     UpdateWatch();
 }
 
+// Secure connections
+
+void TWSocket::StartTls(const std::string& host)
+{
+    if (m_state != wsConnected || m_fd < 0) {
+        RaiseException("StartTls: Socket is not connected");
+        return;
+    }
+    m_tlsHost = host;
+    BeginTls();
+}
+
+void TWSocket::BeginTls()
+{
+    m_tls = std::make_unique<TTlsSession>(m_fd, m_tlsHost, m_caFile);
+    m_tlsPhase = TTlsPhase::Handshake;
+    // The handshake starts from the loop, never inside the call that asked for it.
+    m_tlsWantsWrite = true;
+    UpdateWatch();
+}
+
+void TWSocket::ContinueHandshake()
+{
+    const TTlsStep step = m_tls->Handshake();
+    if (step == TTlsStep::WantRead || step == TTlsStep::WantWrite) {
+        m_tlsWantsWrite = step == TTlsStep::WantWrite;
+        UpdateWatch();
+        return;
+    }
+    if (step != TTlsStep::Done) {
+        TlsFailed();
+        return;
+    }
+    m_tlsPhase = TTlsPhase::Open;
+    const TGuard guard = MakeGuard();
+    if (m_state != wsConnected)
+        ChangeState(wsConnected);
+    if (!Holds(guard, this))
+        return;
+    if (OnSessionConnected)
+        OnSessionConnected(*this, 0);
+    if (Holds(guard, this))
+        UpdateWatch();
+}
+
+void TWSocket::TlsFailed()
+{
+    m_tlsReason = m_tls->FailureReason();
+    m_lastError = kTlsFailure;
+    m_tls.reset();
+    m_tlsPhase = TTlsPhase::None;
+    const TGuard guard = MakeGuard();
+    if (m_state != wsConnected)
+        ChangeState(wsConnected);
+    if (!Holds(guard, this))
+        return;
+    if (OnSessionConnected)
+        OnSessionConnected(*this, kTlsFailure);
+    if (Holds(guard, this) && m_state != wsClosed)
+        Abort();
+}
+
+int TWSocket::ReceiveSecure(void* buffer, int bufferSize)
+{
+    TTlsStep step = TTlsStep::Done;
+    const int count = m_tls->Read(buffer, bufferSize, step);
+    if (count > 0) {
+        m_readCount += count;
+        return count;
+    }
+    if (step == TTlsStep::Closed || step == TTlsStep::Done)
+        return 0;
+    if (step == TTlsStep::Failed) {
+        m_tlsReason = m_tls->FailureReason();
+        m_lastError = kTlsFailure;
+        m_tlsBroken = true;
+        return -1;
+    }
+    m_lastError = kWsaEWOULDBLOCK;
+    return -1;
+}
+
+bool TWSocket::SendSecure()
+{
+    while (!m_output.empty()) {
+        int len = 0;
+        const char* bytes = m_output.front().Peek(len);
+        if (len <= 0) {
+            m_output.pop_front();
+            continue;
+        }
+        TTlsStep step = TTlsStep::Done;
+        const int taken = m_tls->Write(bytes, len, step);
+        if (taken > 0) {
+            RemoveSent(static_cast<std::size_t>(taken));
+            continue;
+        }
+        if (step == TTlsStep::WantRead || step == TTlsStep::WantWrite)
+            break;
+        m_tlsReason = m_tls->FailureReason();
+        SendFailed(kWsaECONNRESET);
+        return false;
+    }
+    return true;
+}
+
+bool TWSocket::HasInput() const
+{
+    return BytesWaiting() > 0 || (m_tls && m_tlsPhase == TTlsPhase::Open && m_tls->HasPending());
+}
+
+void TWSocket::DrainUnread()
+{
+    char dropped[1024];
+    if (m_tlsPhase == TTlsPhase::Open)
+        ReceiveSecure(dropped, sizeof dropped);
+    else [[maybe_unused]]
+        auto count = recv(m_fd, dropped, sizeof dropped, 0);
+}
+
 int TWSocket::BytesWaiting() const
 {
     int count = 0;
@@ -467,16 +604,26 @@ int TWSocket::BytesWaiting() const
 void TWSocket::DataReady()
 {
     const TGuard guard = MakeGuard();
-    for (int turn = 0; turn < kMaxDataTurns && BytesWaiting() > 0; ++turn) {
+    for (int turn = 0; turn < kMaxDataTurns && HasInput(); ++turn) {
         m_consumed = false;
         if (OnDataAvailable)
             OnDataAvailable(*this, 0);
         if (!Holds(guard, this) || m_fd < 0)
             return;
-        if (!m_consumed) {
-            char dropped[1024];
-            [[maybe_unused]] auto count = recv(m_fd, dropped, sizeof dropped, 0);
+        if (!m_consumed)
+            DrainUnread();
+        if (m_tlsBroken) {
+            PeerClosed(kTlsFailure);
+            return;
         }
+    }
+    // Bytes the secure stream has already decrypted never wake the watch of the socket.
+    if (m_tls && m_tls->HasPending()) {
+        m_loop.Post([this, guard] {
+            if (Holds(guard, this) && !m_paused && m_state == wsConnected)
+                Notify([this] { DataReady(); });
+        });
+        return;
     }
     // With nothing left to read, a readable socket means the peer has closed or failed.
     char probe = 0;
@@ -514,7 +661,9 @@ void TWSocket::UpdateWatch()
 {
     if (!m_watch)
         return;
-    if (m_state == wsConnecting)
+    if (m_tlsPhase == TTlsPhase::Handshake)
+        m_watch->SetEvents(!m_tlsWantsWrite, m_tlsWantsWrite);
+    else if (m_state == wsConnecting)
         m_watch->SetEvents(false, true);
     else if (m_state == wsConnected)
         m_watch->SetEvents(true, !m_allSent);
@@ -577,8 +726,17 @@ void TWSocket::RemoveSent(std::size_t count)
 
 void TWSocket::TryToSend()
 {
-    if (m_fd < 0)
+    if (m_fd < 0 || m_tlsPhase == TTlsPhase::Handshake)
         return;
+    if (m_tlsPhase == TTlsPhase::Open ? !SendSecure() : !SendPlain())
+        return;
+    std::erase_if(m_output, [](const TBuffer& block) { return block.IsEmpty(); });
+    m_allSent = m_output.empty();
+    UpdateWatch();
+}
+
+bool TWSocket::SendPlain()
+{
     for (;;) {
         iovec parts[kMaxSendBlocks];
         int count = 0;
@@ -605,15 +763,13 @@ void TWSocket::TryToSend()
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 break;
             SendFailed(WSocketErrorFromErrno(errno));
-            return;
+            return false;
         }
         RemoveSent(static_cast<std::size_t>(sent));
         if (static_cast<std::size_t>(sent) < offered)
             break;
     }
-    std::erase_if(m_output, [](const TBuffer& block) { return block.IsEmpty(); });
-    m_allSent = m_output.empty();
-    UpdateWatch();
+    return true;
 }
 
 void TWSocket::SendFailed(int code)
@@ -623,10 +779,10 @@ void TWSocket::SendFailed(int code)
         RaiseException("TryToSend failed");
         return;
     }
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     m_closeInvoked = true;
     Close();
-    if (!alive.expired() && OnSessionClosed)
+    if (!alive.Expired() && OnSessionClosed)
         OnSessionClosed(*this, code);
 }
 
@@ -635,6 +791,12 @@ int TWSocket::Receive(void* buffer, int bufferSize)
     m_consumed = true;
     if (m_fd < 0) {
         m_lastError = kWsaENOTSOCK;
+        return -1;
+    }
+    if (m_tlsPhase == TTlsPhase::Open)
+        return ReceiveSecure(buffer, bufferSize);
+    if (m_tlsPhase == TTlsPhase::Handshake) {
+        m_lastError = kWsaEWOULDBLOCK;
         return -1;
     }
     auto count = recv(m_fd, buffer, static_cast<std::size_t>(std::max(bufferSize, 0)), 0);
@@ -668,9 +830,9 @@ void TWSocket::Close()
 
 void TWSocket::Abort()
 {
-    const std::weak_ptr<int> alive = m_alive;
+    const auto alive = m_alive.Ref();
     CancelDnsLookup();
-    if (alive.expired())
+    if (alive.Expired())
         return;
     m_output.clear();
     m_allSent = true;
@@ -687,8 +849,18 @@ void TWSocket::ShutDown(int how)
         SocketError("ShutDown", WSocketErrorFromErrno(errno));
 }
 
+void TWSocket::EndTls(TShutdown shutdownMode)
+{
+    if (m_tlsPhase == TTlsPhase::Open && shutdownMode == TShutdown::Send)
+        m_tls->Shutdown();
+    m_tls.reset();
+    m_tlsPhase = TTlsPhase::None;
+    m_tlsBroken = false;
+}
+
 void TWSocket::CloseHandle()
 {
+    EndTls(TShutdown::None);
     m_watch.reset();
     if (m_fd >= 0)
         close(m_fd);
@@ -706,13 +878,14 @@ void TWSocket::InternalClose(TShutdown shutdownMode)
         return;
     }
     const bool wasOpen = m_state != wsClosed;
+    EndTls(wasOpen ? shutdownMode : TShutdown::None);
     if (wasOpen && shutdownMode == TShutdown::Send)
         shutdown(m_fd, SHUT_WR);
     m_watch.reset();
     const int closeResult = close(m_fd);
     const int closeErrno = errno;
     m_fd = -1;
-    const TGuard guard { m_alive, ++m_connection };
+    const TGuard guard { m_alive.Ref(), ++m_connection };
     if (wasOpen) {
         ChangeState(wsClosed);
         if (!Holds(guard, this))

@@ -2,7 +2,9 @@
 
 #include "base/EventLoop.h"
 #include "base/StringList.h"
+#include "base/WeakRef.h"
 #include "net/DnsLookup.h"
+#include "net/TlsSession.h"
 #include "net/WSockbuf.h"
 #include "net/WSocketErrors.h"
 
@@ -51,6 +53,11 @@ using TBgExceptionEvent = std::function<void(TWSocket& sender, const std::except
 // without blocking, queues output and sends it as the connection takes it, and reports every
 // happening through its events, which run from the event loop it was given. One object serves
 // many connections in turn: every close returns it to its initial settings.
+//
+// With a TLS host set, the connection is secure: OnSessionConnected fires once the handshake is
+// over and the certificate checked (or with kTlsFailure and TlsFailureReason when it failed), and
+// Send and Receive carry plain bytes through the secure stream. StartTls turns a connection that
+// is already open (a proxy's tunnel) secure the same way.
 class TWSocket
 {
 public:
@@ -76,6 +83,25 @@ public:
     const std::string& LocalPort() const { return m_localPort; }
 
     void SetLocalPort(const std::string& value);
+
+    // The host name or address the server's certificate must name; empty for a plain
+    // connection. Like the address, it changes only while closed, and a close clears it.
+    const std::string& TlsHost() const { return m_tlsHost; }
+
+    void SetTlsHost(const std::string& value);
+
+    // A PEM file of certificates trusted besides the system's; kept across connections.
+    const std::string& CaFile() const { return m_caFile; }
+
+    void SetCaFile(const std::string& value) { m_caFile = value; }
+
+    // True while a handshake is done and the stream is secure.
+    bool Secure() const { return m_tlsPhase == TTlsPhase::Open; }
+
+    const std::string& TlsFailureReason() const { return m_tlsReason; }
+
+    // Starts the handshake on an open connection with host as TlsHost.
+    void StartTls(const std::string& host);
 
     TSocketState State() const { return m_state; }
 
@@ -148,6 +174,7 @@ public:
 
 private:
     enum class TShutdown { Send, None };
+    enum class TTlsPhase { None, Handshake, Open };
 
     void ChangeState(TSocketState newState);
     void RaiseException(const std::string& message);
@@ -169,6 +196,15 @@ private:
     void Notify(const std::function<void()>& work);
     void OnReady(bool readable, bool writable);
     void ConnectDone();
+    void BeginTls();
+    void ContinueHandshake();
+    void TlsFailed();
+    bool HasInput() const;
+    void DrainUnread();
+    int ReceiveSecure(void* buffer, int bufferSize);
+    bool SendSecure();
+    bool SendPlain();
+    void EndTls(TShutdown shutdownMode);
     void DataReady();
     void WriteReady();
     void PeerClosed(int error);
@@ -185,11 +221,11 @@ private:
 
     // True while the socket still exists and still serves the connection a handler started on.
     struct TGuard {
-        std::weak_ptr<int> alive;
+        base::TWeakRef<TWSocket> alive;
         std::uint64_t connection;
     };
 
-    TGuard MakeGuard() const { return { m_alive, m_connection }; }
+    TGuard MakeGuard() const { return { m_alive.Ref(), m_connection }; }
 
     // Static, since the socket may be gone when it is asked.
     static bool Holds(const TGuard& guard, const TWSocket* self);
@@ -212,6 +248,14 @@ private:
     int m_fd = -1;
     std::unique_ptr<base::TFdWatch> m_watch;
     std::unique_ptr<TDnsLookup> m_lookup;
+    std::string m_tlsHost;
+    std::string m_caFile;
+    std::string m_tlsReason;
+    std::unique_ptr<TTlsSession> m_tls;
+    TTlsPhase m_tlsPhase = TTlsPhase::None;
+    bool m_tlsWantsWrite = false;
+    // Set when the secure stream failed while reading: the connection is over.
+    bool m_tlsBroken = false;
     std::deque<TBuffer> m_output;
     bool m_allSent = true;
     bool m_closeInvoked = false;
@@ -222,7 +266,7 @@ private:
     bool m_consumed = false;
     // Counts connections, so that a notification meant for one never reaches the next.
     std::uint64_t m_connection = 0;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    base::TWeakAnchor<TWSocket> m_alive { *this };
 };
 
 } // namespace pivrel::net

@@ -64,6 +64,7 @@ namespace {
         { 11002, "Non-authoritative host not found" },
         { 11003, "Non-recoverable error" },
         { 11004, "No Data" },
+        { 12001, "Secure connection failed" },
     };
 
     // Linux numbers its errors differently from BSD past the first few, so each one is named.

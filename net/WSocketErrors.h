@@ -16,6 +16,8 @@ inline constexpr int kWsaENOTCONN = 10057;
 inline constexpr int kWsaECONNREFUSED = 10061;
 inline constexpr int kWsaNOTINITIALISED = 10093;
 inline constexpr int kWsaHOST_NOT_FOUND = 11001;
+// Our own: the TLS handshake or the secure stream failed (TWSocket::TlsFailureReason says why).
+inline constexpr int kTlsFailure = 12001;
 
 // The text shown for a code; "Not a WinSock error" for any code outside the table.
 std::string WSocketErrorDesc(int errorCode);

@@ -52,15 +52,19 @@ namespace {
           "NETWORK OPTIONS: --proxy HOST[:PORT] [--proxy-user U] [--proxy-password P]\n"
           "  --trace      print the status texts and the \"* \" trace lines as they happen\n"
           "  --timeout S  stop a request still running after S seconds, as a failure\n"
+          "  --cacert FILE  trust the certificates in FILE (PEM) for https besides the system's\n"
           "Temporary files go to $PIVREL_HOME/Cache, or else $XDG_CACHE_HOME/pivrel or\n"
           "~/.cache/pivrel.\n";
+
+    // As large a deck as the browser loads; an endless source (a device, a pipe) stops there.
+    constexpr std::size_t kMaxDeckFileBytes = 32 * 1024 * 1024;
 
     // Any file but a directory is read, a pipe included, so that a deck can come from another
     // command; the reason for a failure is the system's own text.
     bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error)
     {
-        const base::TFileReadResult result
-            = base::ReadLocalFile(path, bytes, { .Kinds = base::TFileKinds::AnyButDirectory });
+        const base::TFileReadResult result = base::ReadLocalFile(
+            path, bytes, { .Limit = kMaxDeckFileBytes, .Kinds = base::TFileKinds::AnyButDirectory });
         if (!result)
             error = result.Reason();
         return bool(result);

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -72,6 +73,7 @@ namespace {
         int ProxyPort = 80;
         std::string ProxyUser;
         std::string ProxyPassword;
+        std::string CaFile;
     };
 
     constexpr TOptionRule kNetRules[] = {
@@ -80,6 +82,7 @@ namespace {
         { "--proxy", true },
         { "--proxy-user", true },
         { "--proxy-password", true },
+        { "--cacert", true },
     };
 
     bool ParseTimeout(const std::string& text, TNetOptions& options, std::string& reason)
@@ -130,6 +133,11 @@ namespace {
             reason = "--proxy-user and --proxy-password need --proxy";
             return false;
         }
+        options.CaFile = parsed.Last("--cacert").value_or(std::string());
+        if (!options.CaFile.empty() && !std::ifstream(options.CaFile)) {
+            reason = "--cacert needs a readable file, got '" + options.CaFile + "'";
+            return false;
+        }
         return true;
     }
 
@@ -177,6 +185,7 @@ namespace {
         browser.Accept = std::string(kShellAccept);
         browser.CacheDir = CliCacheDir();
         MakeDirectories(browser.CacheDir);
+        browser.HttpCli.SetCaFile(options.CaFile);
         if (options.ProxyHost.empty())
             return;
         browser.SetProxyHost(options.ProxyHost);
@@ -230,6 +239,22 @@ namespace {
         return kExitRequestFailed;
     }
 
+    // Control characters written as ^X (DEL as ^?), so that text from a server shows as text.
+    std::string VisibleText(std::string_view text)
+    {
+        std::string visible;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F) {
+                visible += '^';
+                visible += static_cast<char>(byte == 0x7F ? '?' : byte + 0x40);
+            } else {
+                visible += c;
+            }
+        }
+        return visible;
+    }
+
     std::string WithoutFragment(const std::string& url)
     {
         return url.substr(0, url.find('#'));
@@ -256,15 +281,29 @@ namespace {
 
     // fetch
 
+    // True for a path that is missing or a plain file: those get the document by a rename. A
+    // device (/dev/null), a pipe or a symbolic link is written as it is: a rename would put a
+    // plain file in its place.
+    bool ReplaceableFile(const std::string& path)
+    {
+        struct stat info { };
+
+        if (::lstat(path.c_str(), &info) != 0)
+            return errno == ENOENT;
+        return S_ISREG(info.st_mode);
+    }
+
     int FinishFetch(net::THttpCli& cli, std::ostream& body, std::ostream& err, const std::string& url,
         const std::optional<net::EHttpException>& failure)
     {
+        // A server's bytes must not drive the user's terminal.
+        const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO);
         for (const std::string& line : cli.ResponseHeader())
-            err << line << "\n";
+            err << (terminal ? VisibleText(line) : line) << "\n";
         body.flush();
         if (failure) {
             err << "pivrel-cli: cannot fetch '" << url << "': " << failure->ErrorCode() << " "
-                << failure->what() << "\n";
+                << VisibleText(failure->what()) << "\n";
             return kExitRequestFailed;
         }
         return kExitOk;
@@ -347,8 +386,12 @@ namespace {
         const std::string& address)
     {
         if (outcome.Failed) {
-            err << "pivrel-cli: cannot load '" << address << "': " << ConnectFailedReason(browser.StatusCode)
-                << "\n";
+            err << "pivrel-cli: cannot load '" << address << "': " << ConnectFailedReason(browser.StatusCode);
+            // A failure the client found itself (a certificate, a cut-off answer) says what it was.
+            const net::THttpCli& cli = browser.HttpCli;
+            if (cli.RequestDoneError() != 0 && !cli.ReasonPhrase().empty())
+                err << " (" << VisibleText(cli.ReasonPhrase()) << ")";
+            err << "\n";
         } else if (outcome.Refused) {
             err << "pivrel-cli: cannot load '" << address << "': content of HTML type ("
                 << outcome.RefusedType << ") can not be shown\n";
@@ -428,6 +471,19 @@ namespace {
         return kExitOk;
     }
 
+    int FetchInPlace(
+        const std::string& url, const std::string& path, std::ostream& err, const TNetOptions& options)
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return WriteError(err, path, std::strerror(errno));
+        const int status = Fetch(url, file, err, options);
+        file.close();
+        if (!file && status == kExitOk)
+            return WriteError(err, path, std::strerror(errno));
+        return status;
+    }
+
 } // namespace
 
 std::string CacheDirFor(const char* pivrelHome, const char* xdgCacheHome, const char* home)
@@ -488,13 +544,27 @@ int RunFetch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const std::optional<std::string> outputPath = parsed.Last("-o");
     if (!outputPath)
         return Fetch(url, out, err, options);
-    std::ofstream file(*outputPath, std::ios::binary | std::ios::trunc);
-    if (!file)
+    if (!ReplaceableFile(*outputPath))
+        return FetchInPlace(url, *outputPath, err, options);
+    // The body goes to a file beside the target, which takes its place only when the whole
+    // document arrived: a failed fetch leaves neither a partial file nor a lost old one.
+    std::string partPath = *outputPath + ".part-XXXXXX";
+    const int fd = ::mkstemp(partPath.data());
+    if (fd < 0)
         return WriteError(err, *outputPath, std::strerror(errno));
-    const int status = Fetch(url, file, err, options);
+    // The document gets the permissions a newly written file gets, not the private ones of the
+    // temporary name.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    std::ofstream file(partPath, std::ios::binary | std::ios::trunc);
+    int status = file ? Fetch(url, file, err, options) : kExitFileError;
     file.close();
-    if (!file && status == kExitOk)
-        return WriteError(err, *outputPath, std::strerror(errno));
+    if (status == kExitOk && (!file || ::rename(partPath.c_str(), outputPath->c_str()) != 0))
+        status = WriteError(err, *outputPath, std::strerror(errno));
+    if (status != kExitOk)
+        ::unlink(partPath.c_str());
     return status;
 }
 

@@ -436,7 +436,7 @@ void TCardRenderer::RichViewJump(int jumpNo)
     // Copied before the call: the navigation replaces the deck that holds the link.
     const std::optional<TFoundLink> found = FindLinkByJumpID(jumpNo);
     if (found)
-        m_state->Browser->Navigate(found->Link, true, false, found->Post);
+        m_state->Browser->FollowLink(found->Link, true, found->Post);
 }
 
 void TCardRenderer::RichViewMouseMove(int jumpNo)

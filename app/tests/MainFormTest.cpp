@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
@@ -24,6 +25,7 @@
 
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCertificates.h"
 
 namespace pivrel::app {
 namespace {
@@ -251,6 +253,26 @@ namespace {
         EXPECT_EQ(Form().Action("Browser_Reload")->toolTip().toStdString(), "Reload page");
         EXPECT_EQ(Form().Action("Browser_Home")->toolTip().toStdString(), "Go to Homepage");
         EXPECT_EQ(Title(), "Pivrel 2.2");
+    }
+
+    TEST_F(MainFormTest, PadlockShowsWhileAnHttpsPageIsShown)
+    {
+        testsupport::TTempDir certificateDir;
+        const testsupport::TTestCertificates certificates(certificateDir.Path());
+        std::ofstream(home + "/Pivrel.ini") << "[NETWORK]\r\nCaFile=" << certificates.Authority << "\r\n";
+        testsupport::TLoopbackHttpServer secure(&certificates.Good);
+        secure.SetFallback(Ok(Deck("<card id=\"s\"><p>Secure</p></card>")));
+        server.AddResponse(Ok(Deck("<card id=\"p\"><p>Plain</p></card>")));
+        auto* padlock = Form().findChild<QLabel*>("SecurePanel");
+        ASSERT_NE(padlock, nullptr);
+        EXPECT_FALSE(padlock->isVisible());
+
+        Type(secure.Url("/s.wml"));
+        ASSERT_TRUE(WaitUntil([&] { return ViewText().find("Secure") != std::string::npos; }));
+        EXPECT_TRUE(padlock->isVisible());
+        Type(server.Url("/p.wml"));
+        ASSERT_TRUE(WaitUntil([&] { return ViewText().find("Plain") != std::string::npos; }));
+        EXPECT_FALSE(padlock->isVisible());
     }
 
     TEST_F(MainFormTest, TypedAddressLoadsTheDeckWithStatusTextsInOrder)

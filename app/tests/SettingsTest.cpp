@@ -140,6 +140,21 @@ TEST_F(SettingsTest, SaveKeepsWhatElseTheFileHolds)
     EXPECT_FALSE(TPivrelSettings().Save(Home("blocker") + "/Pivrel.ini", error));
 }
 
+TEST_F(SettingsTest, TrustedCertificateFileIsKeptOnceSet)
+{
+    std::string error;
+    ASSERT_TRUE(TPivrelSettings().Save(Home("Pivrel.ini"), error)) << error;
+    EXPECT_EQ(Bytes("Pivrel.ini"), kDefaultFile);
+    TPivrelSettings changed;
+    changed.CaFile = "/etc/pivrel/my ca.pem";
+    ASSERT_TRUE(changed.Save(Home("Pivrel.ini"), error)) << error;
+    EXPECT_EQ(Loaded(Home("Pivrel.ini")).CaFile, "/etc/pivrel/my ca.pem");
+    // Cleared, the key stays, empty, rather than bringing the old file back.
+    ASSERT_TRUE(TPivrelSettings().Save(Home("Pivrel.ini"), error)) << error;
+    EXPECT_EQ(Loaded(Home("Pivrel.ini")).CaFile, "");
+    EXPECT_NE(Bytes("Pivrel.ini").find("CaFile=\r\n"), std::string::npos);
+}
+
 TEST(ProxySettings, ProxyAndLoginAreIndependent)
 {
     struct Case {

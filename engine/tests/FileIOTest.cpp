@@ -89,5 +89,26 @@ namespace {
         EXPECT_EQ(bytes, "0123456789");
     }
 
+    TEST_F(FileIOTest, StaleBodyFilesGoButHeldOnesStay)
+    {
+        const std::string dir = root + "/Cache";
+        TTempBodyFile held;
+        ASSERT_TRUE(held.Create(dir, ".$$$"));
+        const auto write = [&](const std::string& name) {
+            std::ofstream(dir + "/" + name) << "left";
+            return dir + "/" + name;
+        };
+        const std::string stale = write("0123ABCD.$$$");
+        const std::string others[]
+            = { write("0123abcd.$$$"), write("0123ABCD.txt"), write("123ABCD.$$$"), write("notes.$$$") };
+        // Too young to be sure no fetch is still about to lock it.
+        EXPECT_EQ(RemoveStaleBodyFiles(dir, ".$$$", 3600), 0);
+        EXPECT_EQ(RemoveStaleBodyFiles(dir, ".$$$", 0), 1);
+        EXPECT_FALSE(fs::exists(stale));
+        EXPECT_TRUE(fs::exists(held.Path()));
+        for (const std::string& other : others)
+            EXPECT_TRUE(fs::exists(other)) << other;
+    }
+
 } // namespace
 } // namespace pivrel::engine

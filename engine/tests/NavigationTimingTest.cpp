@@ -50,7 +50,8 @@ namespace {
         const std::vector<std::string> requests = server.Requests();
         EXPECT_EQ(requests[1],
             "GET /dir/p.wbmp HTTP/1.0\r\nAccept: image/x-wap,wbmp; */*\r\nUser-Agent: Pivrel 2.2 WML 1.1\r\n"
-            "Host: 127.0.0.1\r\n\r\n");
+            "Host: "
+                + server.HostPort() + "\r\n\r\n");
         EXPECT_EQ(FirstLine(requests[2]), "GET /gone.wbmp HTTP/1.0");
         const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
         ASSERT_EQ(images.size(), 2u);
@@ -102,11 +103,10 @@ namespace {
         EXPECT_EQ(server.ConnectionCount(), 0u);
     }
 
-    TEST_F(NavigationTimingTest, NavigationDuringAPictureFetchWaitsForTheParse)
+    TEST_F(NavigationTimingTest, NavigationDuringAPictureFetchEndsItAndWaitsForTheParse)
     {
         server.AddResponse(Ok(kPictureDeck));
         server.AddResponse(Picture(300));
-        server.AddResponse(MakeResponse("HTTP/1.0 404 Not Found", {}, ""));
         server.AddResponse(Ok(kOtherDeck));
         std::vector<bool> answers;
         std::unique_ptr<base::TEventHandle> during = loop.StartTimer(100, false, [&] {
@@ -121,9 +121,11 @@ namespace {
         });
         browser.Navigate(server.Url("/d.wml"), true, false, false);
         EXPECT_EQ(answers, (std::vector<bool> { true, false, true, false, false }));
-        // The first deck was parsed whole, with its pictures, before anything else happened.
+        // The first deck was parsed whole before anything else happened, but the navigation ended
+        // its picture fetches: the running one at once, the next one before it began.
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "p", "q" }));
-        EXPECT_EQ(Images(browser.WMLDeck)[0]->SourceWidth, 10);
+        EXPECT_EQ(Images(browser.WMLDeck)[0]->SourceWidth, 0);
+        EXPECT_EQ(Images(browser.WMLDeck)[1]->SourceWidth, 0);
         const std::vector<std::string> expected { "busy", "connecting", "connect", "waiting", "waiting",
             "disconnect", "check", "parsing", "asked while parsing", "complete", "idle" };
         EXPECT_EQ(events, expected);
@@ -131,31 +133,75 @@ namespace {
         ASSERT_TRUE(
             RunFor(5000, [&] { return CardIDs(browser.WMLDeck) == std::vector<std::string> { "x" }; }));
         const std::vector<std::string> requests = server.Requests();
-        ASSERT_EQ(requests.size(), 4u);
-        EXPECT_EQ(FirstLine(requests[3]), "GET /next.wml HTTP/1.0");
+        ASSERT_EQ(requests.size(), 3u);
+        EXPECT_EQ(FirstLine(requests[2]), "GET /next.wml HTTP/1.0");
         EXPECT_EQ(browser.CurrentURL(), server.Url("/next.wml"));
         EXPECT_EQ(browser.History.URLHistory(),
             (base::TStringList { server.Url("/d.wml"), server.Url("/next.wml") }));
     }
 
-    TEST_F(NavigationTimingTest, StopEndsAPictureFetchAndDropsTheWaitingNavigation)
+    TEST_F(NavigationTimingTest, StopEndsEveryPendingPictureFetch)
     {
         server.AddResponse(Ok(kPictureDeck));
         TScriptedResponse stalled = Picture(0);
         stalled.KeepOpen = true;
         stalled.Chunks[0].resize(stalled.Chunks[0].size() - 2);
         server.AddResponse(stalled);
-        std::unique_ptr<base::TEventHandle> navigate = loop.StartTimer(
-            50, false, [&] { browser.Navigate(server.Url("/never.wml"), true, false, false); });
-        std::unique_ptr<base::TEventHandle> stop = loop.StartTimer(150, false, [&] { browser.Stop(); });
+        std::unique_ptr<base::TEventHandle> stop = loop.StartTimer(50, false, [&] { browser.Stop(); });
         browser.Navigate(server.Url("/d.wml"), true, false, false);
         const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
         ASSERT_EQ(images.size(), 2u);
         EXPECT_EQ(images[0]->SourceWidth, 0);
+        EXPECT_EQ(images[1]->SourceWidth, 0);
+        EXPECT_FALSE(images[1]->Image.Empty());
         RunFor(300, [] { return false; });
         EXPECT_EQ(browser.CurrentURL(), server.Url("/d.wml"));
-        for (const std::string& request : server.Requests())
-            EXPECT_EQ(request.find("never"), std::string::npos);
+        // The second picture was never asked for.
+        EXPECT_EQ(server.RequestCount(), 2u);
+    }
+
+    TEST_F(NavigationTimingTest, NetworkDecksCannotReachLocalFiles)
+    {
+        const std::string picture = WriteFile("p.wbmp", kWbmp);
+        const std::string local = WriteFile("local.wml", Deck("<card id=\"l\"><p>local</p></card>"));
+        server.AddResponse(Ok(Deck("<card id=\"r\"><p><img src=\"file://" + picture
+            + "\" alt=\"pic\"/><img src=\"FILE://" + picture + "\" alt=\"pic\"/></p></card>")));
+        browser.Navigate(server.Url("/remote.wml"), true, false, false);
+        for (const wml::TWMLImage* image : Images(browser.WMLDeck))
+            EXPECT_EQ(image->SourceWidth, 0);
+
+        const std::string links[] = { "file://" + local, "FILE://" + local };
+        for (const std::string& link : links) {
+            events.clear();
+            browser.FollowLink(link, true, false);
+            EXPECT_EQ(events, (std::vector<std::string> { "busy", "failed", "idle" })) << link;
+            EXPECT_EQ(browser.FailureReason, "A page from the network may not open local files");
+            EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "r" })) << link;
+        }
+        // The user may still open the file, and from a local deck its links may too.
+        browser.Navigate("file://" + local, true, false, false);
+        EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "l" }));
+        browser.FollowLink("file://" + local + "#l", true, false);
+        EXPECT_EQ(browser.FailureReason, "");
+    }
+
+    TEST_F(NavigationTimingTest, EachPictureIsDecodedOnceAndTheDeckHasABudget)
+    {
+        // A 4096 x 4096 picture is the budget on its own; every other tag shows its alternative.
+        std::string huge("\x00\x00\xA0\x00\xA0\x00", 6);
+        huge.append(std::size_t(4096) * 4096 / 8, '\xFF');
+        std::string tags;
+        for (int i = 0; i < 30; ++i)
+            tags += "<img src=\"huge.wbmp\" alt=\"h\"/>";
+        server.AddResponse(Ok(Deck("<card id=\"b\"><p>" + tags + "</p></card>")));
+        server.AddResponse(MakeResponse("HTTP/1.0 200 OK", { "Content-Type: image/vnd.wap.wbmp" }, huge));
+        browser.Navigate(server.Url("/bomb.wml"), true, false, false);
+        const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
+        ASSERT_EQ(images.size(), 30u);
+        EXPECT_EQ(images[0]->SourceWidth, 4096);
+        for (std::size_t i = 1; i < images.size(); ++i)
+            EXPECT_EQ(images[i]->SourceWidth, 0) << i;
+        EXPECT_EQ(server.RequestCount(), 2u);
     }
 
     TEST_F(NavigationTimingTest, NavigationDuringAFetchTakesOverQuietly)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
+#include <string>
 #include <string_view>
 
 // The first bytes choose the chunk sizes the response is cut into (as a connection would
@@ -34,6 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         cli.CloseForTest();
         if (static_cast<std::int64_t>(body.str().size()) > limit)
+            __builtin_trap();
+        // The header kept stays within its budget, and a redirection never leaves the web.
+        std::int64_t headerBytes = 0;
+        for (const std::string& line : cli.ResponseHeader())
+            headerBytes += static_cast<std::int64_t>(line.size()) + 1;
+        if (headerBytes > net::THttpCli::kMaxHeaderBytes)
+            __builtin_trap();
+        const std::string& location = cli.Location();
+        if (location.rfind("http://", 0) != 0 && location.rfind("https://", 0) != 0)
             __builtin_trap();
     }
     // Notices posted for the destroyed client must find it gone and do nothing.

@@ -5,7 +5,10 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -63,8 +66,16 @@ TScriptedResponse MakeRedirect(int status, const std::string& location)
         { "Location: " + location, "Content-Type: text/html" }, "<html>moved</html>");
 }
 
-TLoopbackHttpServer::TLoopbackHttpServer()
+TLoopbackHttpServer::TLoopbackHttpServer(const TCertificateFiles* tls)
 {
+    if (tls) {
+        m_tls = SSL_CTX_new(TLS_server_method());
+        if (!m_tls || SSL_CTX_use_certificate_file(m_tls, tls->Cert.c_str(), SSL_FILETYPE_PEM) != 1
+            || SSL_CTX_use_PrivateKey_file(m_tls, tls->Key.c_str(), SSL_FILETYPE_PEM) != 1) {
+            SSL_CTX_free(m_tls);
+            throw std::runtime_error("loopback server: cannot load the certificate");
+        }
+    }
     m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address {};
     address.sin_family = AF_INET;
@@ -75,6 +86,7 @@ TLoopbackHttpServer::TLoopbackHttpServer()
         || getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         if (m_listenFd >= 0)
             close(m_listenFd);
+        SSL_CTX_free(m_tls);
         throw std::runtime_error("loopback server: cannot listen");
     }
     m_port = ntohs(address.sin_port);
@@ -93,13 +105,19 @@ std::string TLoopbackHttpServer::HostPort() const
 
 std::string TLoopbackHttpServer::Url(const std::string& path) const
 {
-    return "http://" + HostPort() + path;
+    return (m_tls ? "https://" : "http://") + HostPort() + path;
 }
 
 void TLoopbackHttpServer::AddResponse(TScriptedResponse response)
 {
     std::lock_guard lock(m_mutex);
     m_script.push_back(std::move(response));
+}
+
+void TLoopbackHttpServer::SetFallback(TScriptedResponse response)
+{
+    std::lock_guard lock(m_mutex);
+    m_fallback = std::move(response);
 }
 
 std::vector<std::string> TLoopbackHttpServer::Requests() const
@@ -135,6 +153,8 @@ void TLoopbackHttpServer::Stop()
     if (m_listenFd >= 0)
         close(m_listenFd);
     m_listenFd = -1;
+    SSL_CTX_free(m_tls);
+    m_tls = nullptr;
 }
 
 void TLoopbackHttpServer::Run()
@@ -142,21 +162,73 @@ void TLoopbackHttpServer::Run()
     while (!m_stopping) {
         if (!WaitReadable(m_listenFd, kPollSliceMs))
             continue;
-        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        TConnection connection;
+        connection.Fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (connection.Fd < 0)
             continue;
         {
             std::lock_guard lock(m_mutex);
             ++m_connections;
         }
-        Serve(fd);
-        close(fd);
+        if (Accept(connection))
+            Serve(connection);
+        if (connection.Ssl) {
+            SSL_shutdown(connection.Ssl);
+            SSL_free(connection.Ssl);
+            ERR_clear_error();
+        }
+        close(connection.Fd);
     }
+}
+
+bool TLoopbackHttpServer::Accept(TConnection& connection)
+{
+    if (!m_tls)
+        return true;
+    connection.Ssl = SSL_new(m_tls);
+    SSL_set_fd(connection.Ssl, connection.Fd);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+    while (!m_stopping && std::chrono::steady_clock::now() < deadline) {
+        const int result = SSL_accept(connection.Ssl);
+        if (result == 1)
+            return true;
+        const int error = SSL_get_error(connection.Ssl, result);
+        if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE)
+            break;
+        pollfd entry { connection.Fd, static_cast<short>(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT),
+            0 };
+        poll(&entry, 1, kPollSliceMs);
+    }
+    // A client that refused the certificate: the connection ends without a request.
+    SSL_free(connection.Ssl);
+    connection.Ssl = nullptr;
+    ERR_clear_error();
+    return false;
+}
+
+long TLoopbackHttpServer::ReadSome(TConnection& connection, char* buffer, std::size_t size)
+{
+    if (!connection.Ssl) {
+        const auto count = recv(connection.Fd, buffer, size, 0);
+        return count < 0 && (errno == EAGAIN || errno == EINTR) ? -1 : std::max<long>(count, 0);
+    }
+    const int count = SSL_read(connection.Ssl, buffer, static_cast<int>(size));
+    if (count > 0)
+        return count;
+    const int error = SSL_get_error(connection.Ssl, count);
+    return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ? -1 : 0;
+}
+
+bool TLoopbackHttpServer::WaitReadable(const TConnection& connection, int timeoutMs) const
+{
+    return (connection.Ssl && SSL_pending(connection.Ssl) > 0) || WaitReadable(connection.Fd, timeoutMs);
 }
 
 TScriptedResponse TLoopbackHttpServer::NextResponse()
 {
     std::lock_guard lock(m_mutex);
+    if (m_script.empty() && m_fallback)
+        return *m_fallback;
     if (m_script.empty())
         return MakeResponse("HTTP/1.0 404 Not Found", { "Content-Type: text/html" }, "no script left");
     TScriptedResponse response = std::move(m_script.front());
@@ -164,12 +236,12 @@ TScriptedResponse TLoopbackHttpServer::NextResponse()
     return response;
 }
 
-void TLoopbackHttpServer::Serve(int fd)
+void TLoopbackHttpServer::Serve(TConnection& connection)
 {
     const TScriptedResponse response = NextResponse();
     if (!response.SkipRequest) {
         std::string request;
-        ReadRequest(fd, request);
+        ReadRequest(connection, request);
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request);
         m_arrived.notify_all();
@@ -177,25 +249,33 @@ void TLoopbackHttpServer::Serve(int fd)
     for (std::size_t i = 0; i < response.Chunks.size(); ++i) {
         if (i > 0 && !Pause(response.DelayMs))
             return;
-        if (!SendAll(fd, response.Chunks[i]))
+        if (!SendAll(connection, response.Chunks[i]))
             return;
     }
     if (response.KeepOpen)
-        HoldOpen(fd);
+        HoldOpen(connection);
+    if (response.Reset) {
+        const linger abortive { 1, 0 };
+        setsockopt(connection.Fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        SSL_free(connection.Ssl);
+        connection.Ssl = nullptr;
+    }
 }
 
-bool TLoopbackHttpServer::ReadRequest(int fd, std::string& request)
+bool TLoopbackHttpServer::ReadRequest(TConnection& connection, std::string& request)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
     std::size_t wanted = std::string::npos;
     while (!m_stopping && std::chrono::steady_clock::now() < deadline) {
         if (wanted != std::string::npos && request.size() >= wanted)
             return true;
-        if (!WaitReadable(fd, kPollSliceMs))
+        if (!WaitReadable(connection, kPollSliceMs))
             continue;
         char buffer[4096];
-        const auto count = recv(fd, buffer, sizeof buffer, 0);
-        if (count <= 0)
+        const long count = ReadSome(connection, buffer, sizeof buffer);
+        if (count < 0)
+            continue;
+        if (count == 0)
             return false;
         request.append(buffer, static_cast<std::size_t>(count));
         const std::size_t end = request.find("\r\n\r\n");
@@ -212,16 +292,26 @@ bool TLoopbackHttpServer::WaitReadable(int fd, int timeoutMs) const
     return ready > 0;
 }
 
-bool TLoopbackHttpServer::SendAll(int fd, const std::string& bytes)
+bool TLoopbackHttpServer::SendAll(TConnection& connection, const std::string& bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size() && !m_stopping) {
-        pollfd entry { fd, POLLOUT, 0 };
+        pollfd entry { connection.Fd, POLLOUT, 0 };
         if (poll(&entry, 1, kPollSliceMs) <= 0)
             continue;
-        const auto count = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (count < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
+        long count = 0;
+        if (connection.Ssl) {
+            count = SSL_write(connection.Ssl, bytes.data() + done, static_cast<int>(bytes.size() - done));
+            const int error
+                = count > 0 ? SSL_ERROR_NONE : SSL_get_error(connection.Ssl, static_cast<int>(count));
+            if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ)
+                continue;
+        } else {
+            count
+                = send(connection.Fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (count < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+        }
         if (count <= 0)
             return false;
         done += static_cast<std::size_t>(count);
@@ -237,14 +327,14 @@ bool TLoopbackHttpServer::Pause(int ms) const
     return !m_stopping;
 }
 
-void TLoopbackHttpServer::HoldOpen(int fd)
+void TLoopbackHttpServer::HoldOpen(TConnection& connection)
 {
     // Reads and drops whatever else comes, until the client closes its end.
     while (!m_stopping) {
-        if (!WaitReadable(fd, kPollSliceMs))
+        if (!WaitReadable(connection, kPollSliceMs))
             continue;
         char buffer[1024];
-        if (recv(fd, buffer, sizeof buffer, 0) <= 0)
+        if (ReadSome(connection, buffer, sizeof buffer) == 0)
             return;
     }
 }
