@@ -246,18 +246,24 @@ void TMainForm::SetPendingURL(const std::string& url, bool refresh)
 {
     m_pendingURL = url;
     m_pendingRefresh = refresh;
+    m_pendingPost = false;
+    m_pendingFields.clear();
     LoadTheURLTimer->start();
 }
 
 void TMainForm::SetPendingPick(const std::string& url)
 {
     m_pendingURL = url;
+    m_pendingPost = false;
+    m_pendingFields.clear();
     LoadTheURLTimer->start();
 }
 
 void TMainForm::CardButtonClick(view::TPVBtn& sender, const std::string& link)
 {
     m_pendingRefresh = false;
+    m_pendingPost = sender.Post();
+    m_pendingFields = sender.PostFields();
     std::string target = link;
     if (const wml::TWMLVariable* variables = sender.VarObject())
         m_browser->ApplySetVars(*variables);
@@ -278,7 +284,16 @@ void TMainForm::LoadTheURLTimerTimer()
     if (m_pendingURL[0] != '@') {
         // A copy: the navigation may set a new pending address while it runs.
         const std::string url = m_pendingURL;
-        Navigate(url, !m_pendingRefresh, false, false);
+        const wml::TWMLPostFields fields = std::move(m_pendingFields);
+        m_pendingFields.clear();
+        ++m_navigationDepth;
+        // A refresh shows the card on show again; anything else follows the button's go.
+        if (m_pendingRefresh && url == m_browser->CurrentURL())
+            m_browser->ShowCardAgain();
+        else
+            m_browser->NavigateTask(url, !m_pendingRefresh, m_pendingPost, fields);
+        --m_navigationDepth;
+        CloseWhenIdle();
         return;
     }
     const std::string command = ToLower(m_pendingURL);

@@ -227,6 +227,9 @@ private:
     std::vector<std::string> m_startParameters;
     std::string m_pendingURL;
     bool m_pendingRefresh = false;
+    // The pending button's go: whether it posts, and its post fields.
+    bool m_pendingPost = false;
+    wml::TWMLPostFields m_pendingFields;
     bool m_openHomeOnShow = true;
     bool m_shown = false;
     bool m_busy = false;

@@ -172,6 +172,8 @@ public:
     // Writes the deck's variables into the address; when post is true also builds the POST body
     // (application/x-www-form-urlencoded) into SendStream.
     std::string ReplaceVariables(std::string_view url, bool post);
+    // The same for the task being followed: its fields go as the body or as the query.
+    std::string ReplaceVariables(std::string_view url, bool post, const wml::TWMLPostFields& fields);
     // Replaces every reference to name in text by value, converted as each reference form asks:
     // $(name), $name, :escape and :e URL-escape the value freed of its entities; :unesc and :u
     // decode its %XX sequences; :N leaves it as it is.

@@ -1,5 +1,6 @@
 #include "base/Hex.h"
 #include "engine/WMLBrowser.h"
+#include "wml/InputFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -170,6 +171,16 @@ namespace {
         return out;
     }
 
+    // Whether an input's value fits its format mask: one that does not is no value of its variable.
+    bool FitsItsFormat(const wml::TWMLObject& input)
+    {
+        const std::string_view code = input.WMLCode;
+        const wml::TEmptyInput empty = wml::EmptyInputFromAttribute(
+            wml::GetAttributeView("emptyok", code, ""), code.find("emptyok=") != std::string_view::npos);
+        return wml::FitInputFormat(wml::GetAttributeView("format", code, ""), input.GetVarValue(), empty)
+            == wml::TFormatFit::Complete;
+    }
+
     // The address with the pairs added to its query, in front of its fragment.
     std::string WithQuery(const std::string& url, const std::string& pairs)
     {
@@ -234,6 +245,11 @@ namespace {
 
 std::string TWMLBrowser::ReplaceVariables(std::string_view url, bool post)
 {
+    return ReplaceVariables(url, post, m_taskFields);
+}
+
+std::string TWMLBrowser::ReplaceVariables(std::string_view url, bool post, const wml::TWMLPostFields& fields)
+{
     // A name that nothing holds stays in the address as written; "$$" is left for the resolver.
     std::string result = Substitute(url, TDollars::Keep, [this](const TReference& reference) {
         std::optional<std::string> value;
@@ -245,9 +261,9 @@ std::string TWMLBrowser::ReplaceVariables(std::string_view url, bool post)
     // A deck without cards hands over no body, and the client then has nothing to post; a GET
     // hands over an empty one and carries the task's fields in its query.
     if (!WMLDeck.CardList.empty())
-        SendStream = post ? FormData(m_taskFields) : std::string();
-    if (!post && !m_taskFields.empty())
-        result = WithQuery(result, FormData(m_taskFields));
+        SendStream = post ? FormData(fields) : std::string();
+    if (!post && !fields.empty())
+        result = WithQuery(result, FormData(fields));
     return result;
 }
 
@@ -390,6 +406,8 @@ void TWMLBrowser::SeedContext(const wml::TWMLCard& card)
         if (!element.Object || element.Object->VarObject.PostVariable)
             continue;
         const wml::TWMLObject& record = *element.Object;
+        if (record.Class() == wml::TWMLClass::Input && !FitsItsFormat(record))
+            continue;
         if (!record.GetVarName().empty() && !record.GetVarValue().empty())
             m_context.try_emplace(record.GetVarName(), record.GetVarValue());
         if (!record.GetIVarName().empty() && !record.GetIVarValue().empty())
