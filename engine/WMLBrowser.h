@@ -244,6 +244,10 @@ private:
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
+// False for an empty name and for the names a list without name or iname stands under ("VarX",
+// "VarIX"): what such a list holds is no variable the browser context keeps.
+bool IsNamedVariable(std::string_view name);
+
 // Every byte outside A-Z a-z 0-9 - _ . ~ as %XX with upper-case hex digits.
 std::string UrlEscape(std::string_view value);
 // Each %XX with two hex digits becomes its byte; anything else stays.

@@ -408,9 +408,9 @@ void TWMLBrowser::SeedContext(const wml::TWMLCard& card)
         const wml::TWMLObject& record = *element.Object;
         if (record.Class() == wml::TWMLClass::Input && !FitsItsFormat(record))
             continue;
-        if (!record.GetVarName().empty() && !record.GetVarValue().empty())
+        if (IsNamedVariable(record.GetVarName()) && !record.GetVarValue().empty())
             m_context.try_emplace(record.GetVarName(), record.GetVarValue());
-        if (!record.GetIVarName().empty() && !record.GetIVarValue().empty())
+        if (IsNamedVariable(record.GetIVarName()) && !record.GetIVarValue().empty())
             m_context.try_emplace(record.GetIVarName(), record.GetIVarValue());
     }
 }
@@ -418,6 +418,11 @@ void TWMLBrowser::SeedContext(const wml::TWMLCard& card)
 std::string TWMLBrowser::DecodeEntities(std::string_view text)
 {
     return wml::DecodeEntities(text);
+}
+
+bool IsNamedVariable(std::string_view name)
+{
+    return !name.empty() && name != "VarX" && name != "VarIX";
 }
 
 std::string UrlEscape(std::string_view value)

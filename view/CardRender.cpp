@@ -301,8 +301,9 @@ std::function<void(const wml::TWMLVariable&)> TCardRenderer::MakeVarChanged() co
         const std::string value = variable.VarValue;
         const std::string indexName = variable.iVarName;
         const std::string index = variable.iVarValue;
-        alive->Browser->SetVariable(name, value);
-        if (!indexName.empty() && !index.empty())
+        if (engine::IsNamedVariable(name))
+            alive->Browser->SetVariable(name, value);
+        if (engine::IsNamedVariable(indexName))
             alive->Browser->SetVariable(indexName, index);
     };
 }
