@@ -224,6 +224,8 @@ std::string TURLParser::Resolve(std::string_view url, bool reset)
     std::string work = CollapseDollars(wml::DecodeEntities(url));
     const std::size_t schemeLength = SchemeLength(work);
     const bool webAddress = schemeLength > 0 && IsWebScheme(std::string_view(work).substr(0, schemeLength));
+    // A "://" further on (in a query, say) makes no address absolute against a web deck.
+    const bool relativeToWeb = !reset && !m_webBase.empty() && schemeLength == 0;
     if (Contains(url, kSchemeMark))
         reset = true;
     // An http or https address, and any relative one against it, resolves as web browsers do; the
@@ -231,7 +233,7 @@ std::string TURLParser::Resolve(std::string_view url, bool reset)
     std::string web;
     if (webAddress)
         web = NormalizeWeb(work);
-    else if (!reset && !m_webBase.empty() && schemeLength == 0)
+    else if (relativeToWeb)
         web = NormalizeWeb(ResolveReference(m_webBase, work));
     if (reset || !web.empty())
         Clear();

@@ -76,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     browser.ExpandText(input);
     browser.ReplaceVariables(input, true);
+    browser.ReplaceVariables(input, false, { { values[3], values[4] }, { "p", input } });
+    browser.FormData({ { values[0], input } });
     engine::TWMLBrowser::DecodeEntities(input);
     engine::TWMLBrowser::ReplaceVar(input, values[3], values[0]);
     engine::UrlUnescape(input);

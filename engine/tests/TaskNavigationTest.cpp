@@ -40,10 +40,11 @@ namespace {
 
     TEST_F(TaskNavigationTest, LoginCardPostsItsFieldsWithASoftKey)
     {
-        server.AddResponse(Ok(Deck(R"~(<card id="login" title="Login"><do type="accept" label="Login">)~"
-                                   R"~(<go href="/login.php" method="post"><postfield name="user" value="$(user)"/>)~"
-                                   R"~(<postfield name="pass" value="$(pass)"/></go></do>)~"
-                                   R"~(<p><input name="user"/><input name="pass" type="password"/></p></card>)~")));
+        server.AddResponse(
+            Ok(Deck(R"~(<card id="login" title="Login"><do type="accept" label="Login">)~"
+                    R"~(<go href="/login.php" method="post"><postfield name="user" value="$(user)"/>)~"
+                    R"~(<postfield name="pass" value="$(pass)"/></go></do>)~"
+                    R"~(<p><input name="user"/><input name="pass" type="password"/></p></card>)~")));
         browser.Navigate(server.Url("/login.wml"), true, false, false);
         const wml::TWMLBtn* login = FindRecord<wml::TWMLBtn>(browser.WMLDeck);
         ASSERT_NE(login, nullptr);
@@ -65,10 +66,11 @@ namespace {
 
     TEST_F(TaskNavigationTest, OnlyTheFollowedLinksFieldsAreSentInTheirOrder)
     {
-        server.AddResponse(Ok(Deck(R"~(<card id="a"><p><a>Vote<go href="/vote" method="post">)~"
-                                   R"~(<postfield name="z" value="last"/><postfield name="a" value="first"/></go></a></p></card>)~"
-                                   R"~(<card id="b"><p><a>Pay<go href="http://elsewhere/pay" method="post">)~"
-                                   R"~(<postfield name="pw" value="secret"/></go></a></p></card>)~")));
+        server.AddResponse(Ok(Deck(
+            R"~(<card id="a"><p><a>Vote<go href="/vote" method="post">)~"
+            R"~(<postfield name="z" value="last"/><postfield name="a" value="first"/></go></a></p></card>)~"
+            R"~(<card id="b"><p><a>Pay<go href="http://elsewhere/pay" method="post">)~"
+            R"~(<postfield name="pw" value="secret"/></go></a></p></card>)~")));
         browser.Navigate(server.Url("/forms.wml"), true, false, false);
         server.AddResponse(Ok(kOtherDeck));
         browser.NavigateTask("/vote", true, true, LinkFields(browser.WMLDeck, 0));
@@ -98,7 +100,8 @@ namespace {
 
     TEST_F(TaskNavigationTest, VariablesLiveInTheContextUntilANewContextCard)
     {
-        const std::string first = WriteFile("first.wml", Deck(R"(<card id="f"><p><input name="who"/></p></card>)"));
+        const std::string first
+            = WriteFile("first.wml", Deck(R"(<card id="f"><p><input name="who"/></p></card>)"));
         const std::string second = WriteFile("second.wml",
             Deck(R"(<card id="s"><p>Hi $(who)</p></card><card id="n" newcontext="true"><p>New</p></card>)"));
         browser.Navigate("file://" + first, true, false, false);
@@ -121,8 +124,9 @@ namespace {
     TEST_F(TaskNavigationTest, TimerEventShowsTheLocalCardWithoutAFetch)
     {
         const std::string deck = WriteFile("timer.wml",
-            Deck(R"(<card id="a"><onevent type="ontimer"><go href="#b"><setvar name="by" value="timer"/></go>)"
-                 R"(</onevent><timer value="1"/><p>A</p></card><card id="b"><p>B</p></card>)"));
+            Deck(
+                R"(<card id="a"><onevent type="ontimer"><go href="#b"><setvar name="by" value="timer"/></go>)"
+                R"(</onevent><timer value="1"/><p>A</p></card><card id="b"><p>B</p></card>)"));
         browser.Navigate("file://" + deck, true, false, false);
         events.clear();
         browser.StartCardTimer(*browser.WMLDeck.CardList[0].Card);
@@ -136,10 +140,11 @@ namespace {
     TEST_F(TaskNavigationTest, EnteringCardsRunsTheirForwardAndBackwardTasks)
     {
         const std::string deck = WriteFile("enter.wml",
-            Deck(R"(<card id="a" onenterbackward="#c"><p>A</p></card>)"
-                 R"(<card id="b"><onevent type="onenterforward"><go href="#a"/></onevent><p>B</p></card>)"
-                 R"(<card id="c"><onevent type="onenterforward"><refresh><setvar name="seen" value="c"/></refresh>)"
-                 R"(</onevent><p>C $(seen)</p></card>)"));
+            Deck(
+                R"(<card id="a" onenterbackward="#c"><p>A</p></card>)"
+                R"(<card id="b"><onevent type="onenterforward"><go href="#a"/></onevent><p>B</p></card>)"
+                R"(<card id="c"><onevent type="onenterforward"><refresh><setvar name="seen" value="c"/></refresh>)"
+                R"(</onevent><p>C $(seen)</p></card>)"));
         browser.Navigate("file://" + deck + "#c", true, false, false);
         EXPECT_EQ(browser.GetVariable("seen"), "c");
         browser.Navigate("#b", true, false, false);
@@ -158,7 +163,8 @@ namespace {
     TEST_F(TaskNavigationTest, CardsThatSendEachOtherOnStopAfterAWhile)
     {
         const std::string deck = WriteFile("loop.wml",
-            Deck(R"(<card id="a" onenterforward="#b"><p>A</p></card><card id="b" onenterforward="#a"><p>B</p></card>)"));
+            Deck(
+                R"(<card id="a" onenterforward="#b"><p>A</p></card><card id="b" onenterforward="#a"><p>B</p></card>)"));
         browser.Navigate("file://" + deck, true, false, false);
         RunFor(500, [] { return false; });
         const std::size_t entries = browser.History.URLHistory().size();

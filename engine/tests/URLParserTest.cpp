@@ -56,6 +56,54 @@ namespace {
         });
     }
 
+    TEST(URLParser, WebAddressesResolveAsBrowsersDo)
+    {
+        const std::string deck = "http://h/a/b/deck.wml";
+        ExpectAll({
+            { deck, "sub/x.wml", "http://h/a/b/sub/x.wml" },
+            { deck, "../x.wml", "http://h/a/x.wml" },
+            { deck, "../../../../x.wml", "http://h/x.wml" },
+            { deck, "./././x.wml", "http://h/a/b/x.wml" },
+            { deck, "sub/../x.wml", "http://h/a/b/x.wml" },
+            { deck, "..", "http://h/a/" },
+            { deck, "//other/x.wml", "http://other/x.wml" },
+            { deck, "?q=1", "http://h/a/b/deck.wml?q=1" },
+            { deck + "?s=1#c", "#d", "http://h/a/b/deck.wml?s=1#d" },
+            { "http://h/a.php?sid=1", "x.wml", "http://h/x.wml" },
+            { "http://h/menu", "pic.wbmp", "http://h/pic.wbmp" },
+            { "http://h/wap/", "pic.wbmp", "http://h/wap/pic.wbmp" },
+            { "https://h:8443/a/deck.wml", "x.wml?u=a//b", "https://h:8443/a/x.wml?u=a//b" },
+            { deck, "go.php?to=http://x/y", "http://h/a/b/go.php?to=http://x/y" },
+            { "HTTP://h/a/deck.wml", "x.wml", "HTTP://h/a/x.wml" },
+            { deck, "http://o/./a/../b.wml", "http://o/b.wml" },
+        });
+        // The fields still describe the result.
+        TURLParser parser;
+        parser.Resolve("http://h/a/b/deck.wml?s=1", false);
+        parser.Resolve("../c/x.wml#k", false);
+        EXPECT_EQ(parser.Host, "h");
+        EXPECT_EQ(parser.Path, "a/c");
+        EXPECT_EQ(parser.Document, "x.wml");
+        EXPECT_EQ(parser.Parameters, "");
+        EXPECT_EQ(parser.PageHOP, "k");
+    }
+
+    TEST(URLParser, DotSegmentsGoAsTheStandardSays)
+    {
+        const std::vector<std::pair<std::string, std::string>> cases = {
+            { "/a/b/c/./../../g", "/a/g" },
+            { "mid/content=5/../6", "mid/6" },
+            { "/..", "/" },
+            { "/a/..", "/" },
+            { "/a/.", "/a/" },
+            { "../../x", "x" },
+            { "/a//b/../c", "/a//c" },
+            { "", "" },
+        };
+        for (const auto& [path, expected] : cases)
+            EXPECT_EQ(RemoveDotSegments(path), expected) << path;
+    }
+
     TEST(URLParser, AbsoluteTargetsSplitIntoTheirParts)
     {
         struct TPartsCase {

@@ -1,7 +1,6 @@
 #include "wml/InputFormat.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -70,7 +69,9 @@ namespace {
             { "NNN\\-NNNN", "555-1234", "555-1234" },
             { "NNN\\-NNNN", "555", "555" },
             { "\\(NNN\\)", "12", "(12" },
-            { "N\\\xE2\x82\xAC", "12", "1\xE2\x82\xAC" "2" },
+            { "N\\\xE2\x82\xAC", "12",
+                "1\xE2\x82\xAC"
+                "2" },
             { "", "abc", "abc" },
             { "*", "abc", "abc" },
         };

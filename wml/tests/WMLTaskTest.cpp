@@ -1,7 +1,6 @@
 #include "wml/WMLCard.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,11 +65,12 @@ namespace {
 
     TEST(WMLTask, ADoCarriesItsOwnPostFieldsAndMethod)
     {
-        const auto card = ParseCard(R"~(<card id="login"><do type="accept" label="Login">)~"
-                                    R"~(<go href="/login" method="post"><postfield name="user" value="$(user)"/>)~"
-                                    R"~(<postfield name="pass" value="$(pass)"/></go></do>)~"
-                                    R"~(<do type="options" label="Find"><go href="find"><postfield name="q" value="1"/>)~"
-                                    R"~(</go></do><p><input name="user"/></p></card>)~");
+        const auto card
+            = ParseCard(R"~(<card id="login"><do type="accept" label="Login">)~"
+                        R"~(<go href="/login" method="post"><postfield name="user" value="$(user)"/>)~"
+                        R"~(<postfield name="pass" value="$(pass)"/></go></do>)~"
+                        R"~(<do type="options" label="Find"><go href="find"><postfield name="q" value="1"/>)~"
+                        R"~(</go></do><p><input name="user"/></p></card>)~");
         const TWMLBtn* login = Find<TWMLBtn>(*card);
         ASSERT_NE(login, nullptr);
         EXPECT_TRUE(login->Post);
@@ -86,12 +86,13 @@ namespace {
 
     TEST(WMLTask, EachLinkOwnsOnlyThePostFieldsInFrontOfIt)
     {
-        const auto card = ParseCard(R"~(<card id="c"><p>)~"
-                                    R"~(<a>A<go href="a" method="post"><postfield name="x" value="1"/>)~"
-                                    R"~(<postfield name="y" value="2"/></go></a>)~"
-                                    R"~(<a href="plain">P</a>)~"
-                                    R"~(<a>B<go href="b" method="post"><postfield name="pw" value="s"/></go></a>)~"
-                                    R"~(</p></card>)~");
+        const auto card
+            = ParseCard(R"~(<card id="c"><p>)~"
+                        R"~(<a>A<go href="a" method="post"><postfield name="x" value="1"/>)~"
+                        R"~(<postfield name="y" value="2"/></go></a>)~"
+                        R"~(<a href="plain">P</a>)~"
+                        R"~(<a>B<go href="b" method="post"><postfield name="pw" value="s"/></go></a>)~"
+                        R"~(</p></card>)~");
         std::vector<TWMLPostFields> perLink;
         for (std::size_t i = 0; i < card->Elements.size(); ++i) {
             if (card->Elements[i].Object->Class() == TWMLClass::Link)
@@ -113,11 +114,13 @@ namespace {
                                     R"~(<a>Reset<refresh><setvar name="n" value=""/></refresh></a>)~"
                                     R"~(<a>Go<go href="#d"><setvar name="a" value="1"/></go></a>)~"
                                     R"~(<a href="x.wml">X</a></p></card>)~");
+
         struct TRow {
             std::string Link;
             bool Refresh;
             TStringList Names;
         };
+
         const std::vector<TRow> expected = {
             { "@prev", false, {} },
             { "", true, { "n" } },
@@ -160,7 +163,8 @@ namespace {
 
     TEST(WMLTask, TimerExpiryHandsOverTheTimerTask)
     {
-        const auto card = ParseCard(R"~(<card id="a"><onevent type="ontimer"><go href="#b"/></onevent></card>)~");
+        const auto card
+            = ParseCard(R"~(<card id="a"><onevent type="ontimer"><go href="#b"/></onevent></card>)~");
         std::vector<std::string> tasks;
         std::vector<std::string> urls;
         card->OnTimerNavigate = [&](const std::string& url) { urls.push_back(url); };
