@@ -72,6 +72,8 @@ private:
     void ReadDo();
     void ReadLink();
     void ReadPostFields(std::string_view go);
+    std::size_t AnchorTaskStart(std::size_t end);
+    std::size_t TaskEnd(std::size_t start, std::size_t end);
     std::string LinkText(std::size_t end, std::size_t cutFrom, std::size_t cutTo);
     std::size_t FindOutsideCut(
         int slot, std::size_t from, std::size_t end, std::size_t cutFrom, std::size_t cutTo);
@@ -99,6 +101,9 @@ private:
     TElementSlots m_p;
     TElementSlots m_select;
     TElementSlots m_onevent;
+    int m_prevTask;
+    int m_refreshTask;
+    int m_setvarTask;
     TAttributeSlots m_pivrelValue;
     TAttributeSlots m_timerValue;
     TAttributeSlots m_method;
@@ -125,6 +130,9 @@ TCardReader::TCardReader(TWMLCard& card, std::string_view text)
     , m_p(AddElementSlots(m_text, "<p", "</p>"))
     , m_select(AddElementSlots(m_text, "<select", "</select>"))
     , m_onevent(AddElementSlots(m_text, "<onevent", "</onevent>"))
+    , m_prevTask(m_text.AddPattern("<prev"))
+    , m_refreshTask(m_text.AddPattern("<refresh"))
+    , m_setvarTask(m_text.AddPattern("<setvar"))
     , m_pivrelValue(AddAttributeSlots(m_text, "pivrel version="))
     , m_timerValue(AddAttributeSlots(m_text, "timer value="))
     , m_method(AddAttributeSlots(m_text, "method="))
@@ -309,8 +317,11 @@ void TCardReader::ReadLink()
     const TTextRange go = FindElement(m_text, m_go, end);
     if (!go.Found()) {
         // An anchor of a prev or refresh task, or one that sets variables, says so in its record.
-        TWMLTask task = ParseTask(m_text.RestView(0, end));
+        const std::size_t start = AnchorTaskStart(end);
         const std::string text = LinkText(end, end, end);
+        TWMLTask task;
+        if (start != kNotFound)
+            task = ParseTask(m_text.RestView(start, TaskEnd(start, end) - start));
         if (task.Kind == TWMLTaskKind::Prev || task.Kind == TWMLTaskKind::Refresh
             || !task.SetVarNames.empty()) {
             if (task.Kind != TWMLTaskKind::Prev && task.Kind != TWMLTaskKind::Refresh)
@@ -332,6 +343,31 @@ void TCardReader::ReadLink()
     task.Href = link;
     task.Post = post;
     m_card.AddLink(LinkText(end, go.Pos, go.End()), task);
+}
+
+// Where the anchor's prev, refresh or setvar begins, or kNotFound when the anchor holds none before
+// its end or before the next anchor begins. The searches go through the reader's slots, so a card of
+// many anchors is read in linear time.
+std::size_t TCardReader::AnchorTaskStart(std::size_t end)
+{
+    std::size_t start = kNotFound;
+    for (int slot : { m_prevTask, m_refreshTask, m_setvarTask }) {
+        const std::size_t hit = m_text.Find(slot);
+        if (hit != kNotFound && hit < end && (start == kNotFound || hit < start))
+            start = hit;
+    }
+    // A task after the next anchor's start is that anchor's.
+    const std::size_t nextAnchor = m_text.Find(m_a.Open, 1);
+    if (start != kNotFound && nextAnchor != kNotFound && nextAnchor < start)
+        return kNotFound;
+    return start;
+}
+
+// The anchor's task text runs to the anchor's end, or to the next anchor when one begins first.
+std::size_t TCardReader::TaskEnd(std::size_t start, std::size_t end)
+{
+    const std::size_t nextAnchor = m_text.Find(m_a.Open, 1);
+    return nextAnchor != kNotFound && nextAnchor > start && nextAnchor < end ? nextAnchor : end;
 }
 
 void TCardReader::ReadPostFields(std::string_view go)
