@@ -261,6 +261,8 @@ void TMainForm::SetPendingURL(const std::string& url, bool refresh)
     m_pendingFromDeck = false;
     m_pendingURL = url;
     m_pendingRefresh = refresh;
+    m_pendingPost = false;
+    m_pendingFields.clear();
     LoadTheURLTimer->start();
 }
 
@@ -268,12 +270,16 @@ void TMainForm::SetPendingPick(const std::string& url)
 {
     m_pendingFromDeck = true;
     m_pendingURL = url;
+    m_pendingPost = false;
+    m_pendingFields.clear();
     LoadTheURLTimer->start();
 }
 
 void TMainForm::CardButtonClick(view::TPVBtn& sender, const std::string& link)
 {
     m_pendingRefresh = false;
+    m_pendingPost = sender.Post();
+    m_pendingFields = sender.PostFields();
     std::string target = link;
     if (const wml::TWMLVariable* variables = sender.VarObject())
         m_browser->ApplySetVars(*variables);
@@ -295,10 +301,19 @@ void TMainForm::LoadTheURLTimerTimer()
     if (m_pendingURL[0] != '@') {
         // A copy: the navigation may set a new pending address while it runs.
         const std::string url = m_pendingURL;
-        if (m_pendingFromDeck)
-            FollowLink(url, !m_pendingRefresh);
+        const wml::TWMLPostFields fields = std::move(m_pendingFields);
+        m_pendingFields.clear();
+        ++m_navigationDepth;
+        // A refresh shows the card on show again; a card's button or pick follows its go, with
+        // the rules for addresses a deck asks for.
+        if (m_pendingRefresh && url == m_browser->CurrentURL())
+            m_browser->ShowCardAgain();
+        else if (m_pendingFromDeck)
+            m_browser->NavigateTask(url, !m_pendingRefresh, m_pendingPost, fields);
         else
-            Navigate(url, !m_pendingRefresh, false, false);
+            m_browser->Navigate(url, !m_pendingRefresh, false, false);
+        --m_navigationDepth;
+        CloseWhenIdle();
         return;
     }
     const std::string command = ToLower(m_pendingURL);

@@ -238,6 +238,9 @@ private:
     bool m_pendingRefresh = false;
     // The pending address came from the card (a button, a pick), not from the user.
     bool m_pendingFromDeck = false;
+    // The pending button's go: whether it posts, and its post fields.
+    bool m_pendingPost = false;
+    wml::TWMLPostFields m_pendingFields;
     bool m_openHomeOnShow = true;
     bool m_shown = false;
     bool m_busy = false;

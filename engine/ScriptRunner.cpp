@@ -254,6 +254,8 @@ void TScriptRunner::CarryOut(const script::TInvocation& result)
         m_dialogs.ShowScriptError(result.Error);
         return;
     }
+    if (result.NewContext)
+        m_browser.ClearContext();
     if (result.Navigation == script::TNavigation::Go)
         m_browser.FollowLink(result.GoUrl, true, false);
     else if (result.Navigation == script::TNavigation::Prev)

@@ -184,9 +184,20 @@ void TWMLBrowser::Construct()
     HttpCli.OnRequestDone = [](net::THttpCli&, net::THttpRequest, std::uint16_t) {};
     HttpCli.OnStateChange = [this](net::THttpCli& sender) { StateChanged(sender); };
     WMLDeck.OnParsing = [this](wml::TWMLDeck&) { Fire(OnParsing, *this); };
-    WMLDeck.OnParseComplete = [this](wml::TWMLDeck&) { Fire(OnParseComplete, *this); };
+    WMLDeck.OnParseComplete = [this](wml::TWMLDeck&) {
+        CardEntered();
+        Fire(OnParseComplete, *this);
+    };
     WMLDeck.OnParseError = [this](wml::TWMLDeck&) { Fire(OnParseError, *this); };
     WMLDeck.OnCardTimer = [this](const std::string& url) { CardTimerNavigate(url); };
+    WMLDeck.OnCardTimerTask = [this](const wml::TWMLTask& task) {
+        // Run from the loop, never inside the card's own TimerExpired: loading the next deck frees
+        // the card whose timer asked for it.
+        m_loop.Post([alive = m_alive.Ref(), this, task] {
+            if (!alive.Expired())
+                RunTask(task);
+        });
+    };
     m_fixedMeasurer = std::make_unique<base::TFixedFontMeasurer>();
     m_measurer = m_fixedMeasurer.get();
     m_imageLoader = std::make_unique<TBrowserImageLoader>(*this);
@@ -215,17 +226,109 @@ void TWMLBrowser::SetTextMeasurer(const base::TTextMeasurer* measurer)
 
 bool TWMLBrowser::Navigate(const std::string& url, bool addToHistory, bool fresh, bool post)
 {
-    return DoNavigate(url, addToHistory, fresh, post, false);
+    return StartNavigation(TLinkOrigin::User, url, addToHistory, fresh, post);
+}
+
+bool TWMLBrowser::FollowLink(const std::string& url, bool addToHistory, bool post)
+{
+    return StartNavigation(TLinkOrigin::Deck, url, addToHistory, false, post);
+}
+
+bool TWMLBrowser::StartNavigation(
+    TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post)
+{
+    if (!m_inEventTask)
+        m_eventChain = 0;
+    m_enterDirection = TEnterDirection::Forward;
+    return NavigateFrom(origin, url, addToHistory, fresh, post, false);
+}
+
+bool TWMLBrowser::NavigateTask(
+    const std::string& url, bool addToHistory, bool post, const wml::TWMLPostFields& fields)
+{
+    if (m_parsing) {
+        Defer([this, url, addToHistory, post, fields] { NavigateTask(url, addToHistory, post, fields); });
+        return true;
+    }
+    m_taskFields = fields;
+    FollowLink(url, addToHistory, post);
+    m_taskFields.clear();
+    return true;
+}
+
+void TWMLBrowser::RunTask(const wml::TWMLTask& task)
+{
+    switch (task.Kind) {
+    case wml::TWMLTaskKind::Go:
+        ApplySetVars(task.SetVarNames, task.SetVarValues);
+        NavigateTask(task.Href, true, task.Post, task.PostFields);
+        break;
+    case wml::TWMLTaskKind::Prev:
+        ApplySetVars(task.SetVarNames, task.SetVarValues);
+        Back();
+        break;
+    case wml::TWMLTaskKind::Refresh:
+        ApplySetVars(task.SetVarNames, task.SetVarValues);
+        ShowCardAgain();
+        break;
+    case wml::TWMLTaskKind::None:
+    case wml::TWMLTaskKind::Noop:
+        break;
+    }
+}
+
+void TWMLBrowser::ShowCardAgain()
+{
+    if (m_parsing || WMLDeck.CardList.empty())
+        return;
+    m_enterDirection = TEnterDirection::Refresh;
+    CardEntered();
+    m_enterDirection = TEnterDirection::Forward;
+    Fire(OnParseComplete, *this);
+}
+
+void TWMLBrowser::CardEntered()
+{
+    const std::size_t index = std::size_t(WMLDeck.CardIndexForURL(m_currentURL));
+    if (index >= WMLDeck.CardList.size() || !WMLDeck.CardList[index].Card)
+        return;
+    const wml::TWMLCard& card = *WMLDeck.CardList[index].Card;
+    const TEnterDirection direction = m_enterDirection;
+    if (card.NewContext && direction != TEnterDirection::Refresh)
+        m_context.clear();
+    ApplyContextToDeck();
+    SeedContext(card);
+    if (direction == TEnterDirection::Forward)
+        RunEnterTask(card.OnEnterForward);
+    else if (direction == TEnterDirection::Backward)
+        RunEnterTask(card.OnEnterBackward);
+}
+
+void TWMLBrowser::RunEnterTask(const wml::TWMLTask& task)
+{
+    // A refresh only assigns before the card shows; a go or prev leaves the card once it shows.
+    if (task.Kind == wml::TWMLTaskKind::Refresh)
+        ApplySetVars(task.SetVarNames, task.SetVarValues);
+    else if (task.Kind == wml::TWMLTaskKind::Go || task.Kind == wml::TWMLTaskKind::Prev)
+        PostTask(task);
+}
+
+void TWMLBrowser::PostTask(const wml::TWMLTask& task)
+{
+    constexpr int kLongestEventChain = 16;
+    m_loop.Post([alive = m_alive.Ref(), this, task] {
+        if (alive.Expired() || ++m_eventChain > kLongestEventChain)
+            return;
+        const bool outer = m_inEventTask;
+        m_inEventTask = true;
+        RunTask(task);
+        m_inEventTask = outer;
+    });
 }
 
 bool TWMLBrowser::DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck)
 {
     return NavigateFrom(TLinkOrigin::User, url, addToHistory, fresh, post, clearDeck);
-}
-
-bool TWMLBrowser::FollowLink(const std::string& url, bool addToHistory, bool post)
-{
-    return NavigateFrom(TLinkOrigin::Deck, url, addToHistory, false, post, false);
 }
 
 bool TWMLBrowser::NavigateFrom(
@@ -259,6 +362,8 @@ bool TWMLBrowser::NavigateFrom(
         m_loop.ProcessPending();
     }
     std::string target = ReplaceVariables(url, post);
+    // The task's fields went with this navigation; none that runs while it waits takes them.
+    m_taskFields.clear();
     URLParser.Clear();
     URLParser.Resolve(m_currentURL, fresh);
     target = URLParser.Resolve(target, fresh);
@@ -276,6 +381,7 @@ bool TWMLBrowser::NavigateFrom(
         && oldDocument == newDocument) {
         // Another card of the deck already loaded.
         m_currentURL = target;
+        CardEntered();
         Fire(OnParseComplete, *this);
     } else {
         LoadTarget(target, post, clearDeck);
@@ -307,6 +413,7 @@ bool TWMLBrowser::Back()
     }
     if (!History.Back())
         return false;
+    m_enterDirection = TEnterDirection::Backward;
     DoNavigate(History.CurrentURL(), false, false, false, true);
     return true;
 }
@@ -319,6 +426,7 @@ bool TWMLBrowser::Forward()
     }
     if (!History.Forward())
         return false;
+    m_enterDirection = TEnterDirection::Forward;
     DoNavigate(History.CurrentURL(), false, false, false, true);
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -31,6 +32,11 @@ using TWMLBrowserNotifyEvent = std::function<void(TWMLBrowser& sender)>;
 using TWMLBrowserTraceEvent = std::function<void(TWMLBrowser& sender, const std::string& traceStr)>;
 using TWMLBrowserCheckEvent = std::function<void(
     TWMLBrowser& sender, const std::string& url, const std::string& content, bool& isOK)>;
+
+// How the card about to be shown is entered: its onenterforward or onenterbackward task runs, and a
+// card with newcontext="true" clears the browser context, only when it is entered forward or
+// backward; a refresh shows it again without either.
+enum class TEnterDirection { Forward, Backward, Refresh };
 
 // The browser engine: turns a navigation request into a loaded deck. It owns the history, the
 // HTTP client, the deck and the URL parser, reports progress through its events, and hosts the
@@ -136,6 +142,16 @@ public:
 
     // The shell's entry point: DoNavigate without emptying the deck first. Always true.
     bool Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
+    // Follows a go task: Navigate, sending the task's post fields, with their references
+    // expanded, as the form-encoded POST body when post is true and as a query added to the
+    // address otherwise. Always true.
+    bool NavigateTask(
+        const std::string& url, bool addToHistory, bool post, const wml::TWMLPostFields& fields);
+    // Runs a task: a go applies its setvars and follows its address, a prev steps back, a refresh
+    // applies its setvars and shows the card again, a noop does nothing.
+    void RunTask(const wml::TWMLTask& task);
+    // Shows the card on show again with the variables' current values, firing OnParseComplete.
+    void ShowCardAgain();
     // Substitutes, resolves, records and loads the address. Always true.
     bool DoNavigate(const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
     // A navigation the deck asked for (a link, a timer): as Navigate, except that a deck from
@@ -166,24 +182,41 @@ public:
     // Writes the deck's variables into the address; when post is true also builds the POST body
     // (application/x-www-form-urlencoded) into SendStream.
     std::string ReplaceVariables(std::string_view url, bool post);
+    // The same for the task being followed: its fields go as the body or as the query.
+    std::string ReplaceVariables(std::string_view url, bool post, const wml::TWMLPostFields& fields);
     // Replaces every reference to name in text by value, converted as each reference form asks:
     // $(name), $name, :escape and :e URL-escape the value freed of its entities; :unesc and :u
     // decode its %XX sequences; :N leaves it as it is.
     static std::string ReplaceVar(std::string_view text, std::string_view name, std::string_view value);
+    // The variable's one current value: the browser context's, or, for a name the context does
+    // not hold, that of its first holder in the deck; empty when neither has it.
     std::string GetVariable(std::string_view name) const;
+    // Stores the value in the browser context and in every holder of the name in the deck.
     void SetVariable(std::string_view name, std::string_view value);
     void ApplySetVars(const wml::TWMLVariable& varObject);
-    // The text as shown: the first variable reference expanded, "$$" made "$", entities decoded.
+    void ApplySetVars(const base::TStringList& names, const base::TStringList& values);
+    // The text as shown: every variable reference expanded, "$$" made "$", entities decoded.
     std::string ExpandText(std::string_view text) const;
+    // The fields as application/x-www-form-urlencoded pairs, their values' references expanded.
+    std::string FormData(const wml::TWMLPostFields& fields) const;
+
+    // The browser context: the variables that the user, setvar or the cards shown gave a value.
+    // It outlives the deck, so the next deck, Back and Forward see the same values; entering a card
+    // with newcontext="true" clears it.
+    const std::map<std::string, std::string, std::less<>>& Context() const { return m_context; }
+
+    void ClearContext() { m_context.clear(); }
+
     static std::string DecodeEntities(std::string_view text);
 
 private:
     enum class TLinkOrigin { User, Deck };
 
+    bool StartNavigation(
+        TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post);
     bool NavigateFrom(
         TLinkOrigin origin, const std::string& url, bool addToHistory, bool fresh, bool post, bool clearDeck);
     void Construct();
-    void AppendPostPair(std::string& body, const wml::TWMLVariable& variable) const;
 
     void LoadTarget(const std::string& target, bool post, bool clearDeck);
     bool RunRequest(const std::string& url, bool post, std::ostream& doc);
@@ -195,8 +228,22 @@ private:
     void RunDeferred();
     void CardTimerFired(const wml::TWMLCard* card);
     void CardTimerNavigate(const std::string& url);
+    void CardEntered();
+    void ApplyContextToDeck();
+    void SeedContext(const wml::TWMLCard& card);
+    void RunEnterTask(const wml::TWMLTask& task);
+    void PostTask(const wml::TWMLTask& task);
+    bool IsKnownVariable(std::string_view name) const;
 
     std::string m_currentURL;
+    std::map<std::string, std::string, std::less<>> m_context;
+    // The post fields of the task being followed, for the one navigation it asks for.
+    wml::TWMLPostFields m_taskFields;
+    TEnterDirection m_enterDirection = TEnterDirection::Forward;
+    // Tasks that entering cards ran one after another without the user: a chain of cards that
+    // send each other on is cut off instead of turning for ever.
+    int m_eventChain = 0;
+    bool m_inEventTask = false;
     std::unique_ptr<base::TFixedFontMeasurer> m_fixedMeasurer;
     const base::TTextMeasurer* m_measurer = nullptr;
     std::unique_ptr<TBrowserImageLoader> m_imageLoader;
@@ -214,6 +261,10 @@ private:
     std::function<void()> m_deferred;
     base::TWeakAnchor<TWMLBrowser> m_alive { *this };
 };
+
+// False for an empty name and for the names a list without name or iname stands under ("VarX",
+// "VarIX"): what such a list holds is no variable the browser context keeps.
+bool IsNamedVariable(std::string_view name);
 
 // Every byte outside A-Z a-z 0-9 - _ . ~ as %XX with upper-case hex digits.
 std::string UrlEscape(std::string_view value);

@@ -1,15 +1,16 @@
 #include "base/Hex.h"
 #include "engine/WMLBrowser.h"
+#include "wml/InputFormat.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <optional>
 #include <vector>
 
 namespace pivrel::engine {
 
 namespace {
-
-    constexpr char kDollarPlaceholder = '\x01';
 
     // For each prefix of the pattern, the length of its longest proper border: lets the search below step
     // on without ever going back in the text, whatever names and texts the deck holds.
@@ -57,15 +58,160 @@ namespace {
         return out;
     }
 
-    // The name a reference stands for: the text after "$(" or "$", cut at the first ":" and the first ")".
-    std::string_view ReferenceName(std::string_view reference)
+    bool IsNameStart(char c)
     {
-        if (reference.starts_with("$("))
-            reference.remove_prefix(2);
-        else if (reference.starts_with("$"))
-            reference.remove_prefix(1);
-        reference = reference.substr(0, reference.find(':'));
-        return reference.substr(0, reference.find(')'));
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    }
+
+    bool IsNameChar(char c)
+    {
+        return IsNameStart(c) || (c >= '0' && c <= '9');
+    }
+
+    bool IsName(std::string_view name)
+    {
+        return !name.empty() && IsNameStart(name.front())
+            && std::all_of(name.begin(), name.end(), IsNameChar);
+    }
+
+    enum class TConversion { Default, Escape, Unescape, None };
+
+    // One variable reference: how many characters it takes, the name and the conversion asked for.
+    struct TReference {
+        std::size_t Length = 0;
+        std::string_view Name;
+        TConversion Conversion = TConversion::Default;
+    };
+
+    bool ReadConversion(std::string_view word, TConversion& conversion)
+    {
+        if (word.empty())
+            conversion = TConversion::Default;
+        else if (word == "escape" || word == "e")
+            conversion = TConversion::Escape;
+        else if (word == "unesc" || word == "u")
+            conversion = TConversion::Unescape;
+        else if (word == "noesc" || word == "n" || word == "N")
+            conversion = TConversion::None;
+        else
+            return false;
+        return true;
+    }
+
+    // The reference that begins with the "$" at text[pos]: $(name), $(name:conversion) or $name,
+    // where a name is a letter or "_" followed by letters, digits and "_". Length 0 when the text
+    // there is no reference. Only the reference's own characters are read, so a text of many
+    // openings is read in linear time.
+    TReference ReadReference(std::string_view text, std::size_t pos)
+    {
+        constexpr std::size_t kLongestConversion = 6;
+        TReference reference;
+        const bool bracketed = pos + 1 < text.size() && text[pos + 1] == '(';
+        const std::size_t start = std::min(pos + (bracketed ? 2 : 1), text.size());
+        std::size_t end = start;
+        while (end < text.size() && IsNameChar(text[end]))
+            ++end;
+        const std::string_view name = text.substr(start, end - start);
+        if (!IsName(name))
+            return reference;
+        if (!bracketed) {
+            reference.Name = name;
+            reference.Length = end - pos;
+            return reference;
+        }
+        std::size_t close = end;
+        if (close < text.size() && text[close] == ':') {
+            const std::string_view tail = text.substr(end + 1, kLongestConversion + 1);
+            const std::size_t paren = tail.find(')');
+            if (paren == std::string_view::npos
+                || !ReadConversion(tail.substr(0, paren), reference.Conversion))
+                return reference;
+            close = end + 1 + paren;
+        }
+        if (close >= text.size() || text[close] != ')')
+            return reference;
+        reference.Name = name;
+        reference.Length = close + 1 - pos;
+        return reference;
+    }
+
+    enum class TDollars { Keep, Collapse };
+
+    // Replaces every reference by what value gives for it (nullopt leaves it as written). "$$"
+    // is never the start of a reference: it becomes "$" or stays "$$".
+    template <typename Value> std::string Substitute(std::string_view text, TDollars dollars, Value value)
+    {
+        if (text.find('$') == std::string_view::npos)
+            return std::string(text);
+        std::string out;
+        out.reserve(text.size());
+        std::size_t i = 0;
+        while (i < text.size()) {
+            const std::size_t dollar = text.find('$', i);
+            out.append(text.substr(i, dollar - i));
+            if (dollar == std::string_view::npos)
+                break;
+            if (dollar + 1 < text.size() && text[dollar + 1] == '$') {
+                out.append(dollars == TDollars::Keep ? "$$" : "$");
+                i = dollar + 2;
+                continue;
+            }
+            const TReference reference = ReadReference(text, dollar);
+            std::optional<std::string> replacement;
+            if (reference.Length > 0)
+                replacement = value(reference);
+            if (replacement) {
+                out.append(*replacement);
+                i = dollar + reference.Length;
+            } else {
+                out.push_back('$');
+                i = dollar + 1;
+            }
+        }
+        return out;
+    }
+
+    // Whether an input's value fits its format mask: one that does not is no value of its variable.
+    bool FitsItsFormat(const wml::TWMLObject& input)
+    {
+        const std::string_view code = input.WMLCode;
+        const wml::TEmptyInput empty = wml::EmptyInputFromAttribute(
+            wml::GetAttributeView("emptyok", code, ""), code.find("emptyok=") != std::string_view::npos);
+        return wml::FitInputFormat(wml::GetAttributeView("format", code, ""), input.GetVarValue(), empty)
+            == wml::TFormatFit::Complete;
+    }
+
+    // The address with the pairs added to its query, in front of its fragment.
+    std::string WithQuery(const std::string& url, const std::string& pairs)
+    {
+        if (pairs.empty())
+            return url;
+        const std::size_t hash = url.find('#');
+        std::string address = url.substr(0, hash);
+        const std::string fragment = hash == std::string::npos ? std::string() : url.substr(hash);
+        if (address.find('?') == std::string::npos)
+            address.push_back('?');
+        else if (address.back() != '?' && address.back() != '&')
+            address.push_back('&');
+        return address + pairs + fragment;
+    }
+
+    // The value as the reference's conversion asks; a reference without one takes fallback. Escaping
+    // works on the value freed of its entities, as the address will show it.
+    std::string Converted(const std::string& value, TConversion conversion, TConversion fallback)
+    {
+        if (conversion == TConversion::Default)
+            conversion = fallback;
+        switch (conversion) {
+        case TConversion::Escape:
+            return UrlEscape(wml::DecodeEntityTable(value));
+        case TConversion::Unescape:
+            return UrlUnescape(value);
+        case TConversion::Default:
+        case TConversion::None:
+            break;
+        }
+        return value;
     }
 
     bool IsUnreserved(unsigned char c)
@@ -99,42 +245,44 @@ namespace {
 
 std::string TWMLBrowser::ReplaceVariables(std::string_view url, bool post)
 {
-    std::string result(url);
-    std::string body;
+    return ReplaceVariables(url, post, m_taskFields);
+}
+
+std::string TWMLBrowser::ReplaceVariables(std::string_view url, bool post, const wml::TWMLPostFields& fields)
+{
+    // A name that nothing holds stays in the address as written; "$$" is left for the resolver.
+    std::string result = Substitute(url, TDollars::Keep, [this](const TReference& reference) {
+        std::optional<std::string> value;
+        if (IsKnownVariable(reference.Name))
+            value = Converted(GetVariable(reference.Name), reference.Conversion, TConversion::Escape);
+        return value;
+    });
     SendStream.reset();
-    for (auto& entry : WMLDeck.CardList) {
-        if (!entry.Card)
-            continue;
-        for (auto& element : entry.Card->Elements) {
-            if (!element.Object)
-                continue;
-            const wml::TWMLObject& record = *element.Object;
-            if (record.GetVarName().empty() && record.GetIVarName().empty())
-                continue;
-            if (!record.VarObject.PostVariable) {
-                result = ReplaceVar(result, record.GetVarName(), record.GetVarValue());
-                result = ReplaceVar(result, record.GetIVarName(), record.GetIVarValue());
-            } else if (post) {
-                AppendPostPair(body, record.VarObject);
-            }
-        }
-        // The body built so far is handed over after every card; a deck without cards hands over none.
-        SendStream = body;
-    }
+    // A deck without cards hands over no body, and the client then has nothing to post; a GET
+    // hands over an empty one and carries the task's fields in its query.
+    if (!WMLDeck.CardList.empty())
+        SendStream = post ? FormData(fields) : std::string();
+    if (!post && !fields.empty())
+        result = WithQuery(result, FormData(fields));
     return result;
 }
 
-void TWMLBrowser::AppendPostPair(std::string& body, const wml::TWMLVariable& variable) const
+std::string TWMLBrowser::FormData(const wml::TWMLPostFields& fields) const
 {
-    std::string value = variable.VarValue;
-    // A value that begins with "$" is a bare reference; one that merely contains one is sent as written.
-    if (value.starts_with("$"))
-        value = GetVariable(ReferenceName(value));
-    if (!body.empty())
-        body.push_back('&');
-    body += FormEncode(wml::DecodeEntityTable(variable.VarName));
-    body.push_back('=');
-    body += FormEncode(wml::DecodeEntityTable(value));
+    std::string body;
+    for (const wml::TWMLPostField& field : fields) {
+        const std::string value
+            = Substitute(field.Value, TDollars::Collapse, [this](const TReference& reference) {
+                  return std::optional<std::string>(
+                      Converted(GetVariable(reference.Name), reference.Conversion, TConversion::None));
+              });
+        if (!body.empty())
+            body.push_back('&');
+        body += FormEncode(wml::DecodeEntityTable(field.Name));
+        body.push_back('=');
+        body += FormEncode(wml::DecodeEntityTable(value));
+    }
+    return body;
 }
 
 std::string TWMLBrowser::ReplaceVar(std::string_view text, std::string_view name, std::string_view value)
@@ -161,30 +309,43 @@ std::string TWMLBrowser::ReplaceVar(std::string_view text, std::string_view name
 
 std::string TWMLBrowser::GetVariable(std::string_view name) const
 {
-    std::string result;
-    auto add = [&result](const std::string& value) {
-        if (result.empty())
-            result = value;
-        else
-            result += ";" + value;
-    };
+    if (const auto found = m_context.find(name); found != m_context.end())
+        return found->second;
+    std::optional<std::string> value;
+    ForEachRecord(WMLDeck, [&](const wml::TWMLObject& record) {
+        if (value || record.GetVarName().empty() || record.VarObject.PostVariable)
+            return;
+        if (record.VarObject.VarName == name)
+            value = record.GetVarValue();
+        else if (record.VarObject.iVarName == name)
+            value = record.GetIVarValue();
+    });
+    return value.value_or(std::string());
+}
+
+bool TWMLBrowser::IsKnownVariable(std::string_view name) const
+{
+    if (m_context.find(name) != m_context.end())
+        return true;
+    bool known = false;
     ForEachRecord(WMLDeck, [&](const wml::TWMLObject& record) {
         const wml::TWMLVariable& variable = record.VarObject;
-        if (record.GetVarName().empty() || variable.PostVariable)
-            return;
-        if (variable.VarName == name)
-            add(variable.VarValue);
-        else if (variable.iVarName == name)
-            add(variable.iVarValue);
+        if (!record.GetVarName().empty() && !variable.PostVariable
+            && (variable.VarName == name || variable.iVarName == name))
+            known = true;
     });
-    return result;
+    return known;
 }
 
 void TWMLBrowser::SetVariable(std::string_view name, std::string_view value)
 {
+    if (name.empty())
+        return;
+    m_context.insert_or_assign(std::string(name), std::string(value));
+    // Post fields are not variables: their values are what the deck wrote.
     ForEachRecord(WMLDeck, [&](wml::TWMLObject& record) {
         wml::TWMLVariable& variable = record.VarObject;
-        if (record.GetVarName().empty())
+        if (record.GetVarName().empty() || variable.PostVariable)
             return;
         if (variable.VarName == name) {
             variable.VarValue = value;
@@ -198,45 +359,70 @@ void TWMLBrowser::SetVariable(std::string_view name, std::string_view value)
 
 void TWMLBrowser::ApplySetVars(const wml::TWMLVariable& varObject)
 {
+    ApplySetVars(varObject.SetVarNames, varObject.SetVarValues);
+}
+
+void TWMLBrowser::ApplySetVars(const base::TStringList& names, const base::TStringList& values)
+{
     // A value list shorter than the name list leaves the unmatched names alone.
-    std::size_t count = std::min(varObject.SetVarNames.size(), varObject.SetVarValues.size());
+    std::size_t count = std::min(names.size(), values.size());
     for (std::size_t i = 0; i < count; ++i)
-        SetVariable(varObject.SetVarNames[i], varObject.SetVarValues[i]);
+        SetVariable(names[i], values[i]);
 }
 
 std::string TWMLBrowser::ExpandText(std::string_view text) const
 {
-    std::string work = ReplaceEach(text, "$$", std::string_view(&kDollarPlaceholder, 1));
-    std::size_t open = work.find("$(");
-    if (open != std::string::npos) {
-        std::size_t close = work.find(')', open);
-        if (close != std::string::npos) {
-            std::string reference = work.substr(open, close - open + 1);
-            work.erase(open, close - open + 1);
-            work.insert(open, GetVariable(ReferenceName(reference)));
-        } else {
-            // Without a closing ")" the reference is empty: nothing is cut, the empty name's value goes in.
-            work.insert(open, GetVariable({}));
+    const std::string expanded = Substitute(text, TDollars::Collapse, [this](const TReference& reference) {
+        return std::optional<std::string>(
+            Converted(GetVariable(reference.Name), reference.Conversion, TConversion::None));
+    });
+    return DecodeEntities(expanded);
+}
+
+void TWMLBrowser::ApplyContextToDeck()
+{
+    if (m_context.empty())
+        return;
+    ForEachRecord(WMLDeck, [this](wml::TWMLObject& record) {
+        wml::TWMLVariable& variable = record.VarObject;
+        if (record.GetVarName().empty() || variable.PostVariable)
+            return;
+        if (const auto found = m_context.find(variable.VarName); found != m_context.end()) {
+            variable.VarValue = found->second;
+            variable.DefaultValue = found->second;
         }
-    } else if (std::size_t dollar = work.find('$'); dollar != std::string::npos) {
-        if (dollar + 1 < work.size() && work[dollar + 1] != ' ') {
-            std::size_t end = work.find(' ', dollar);
-            if (end == std::string::npos)
-                end = work.size();
-            std::string name = work.substr(dollar + 1, end - dollar - 1);
-            work.replace(dollar, end - dollar, GetVariable(name));
+        if (const auto found = m_context.find(variable.iVarName); found != m_context.end()) {
+            variable.iVarValue = found->second;
+            variable.DefaultIValue = found->second;
         }
+    });
+}
+
+void TWMLBrowser::SeedContext(const wml::TWMLCard& card)
+{
+    // A variable the context lacks takes the initial value of the card's input or list, as the
+    // card shows it.
+    for (const wml::TWMLElement& element : card.Elements) {
+        if (!element.Object || element.Object->VarObject.PostVariable)
+            continue;
+        const wml::TWMLObject& record = *element.Object;
+        if (record.Class() == wml::TWMLClass::Input && !FitsItsFormat(record))
+            continue;
+        if (IsNamedVariable(record.GetVarName()) && !record.GetVarValue().empty())
+            m_context.try_emplace(record.GetVarName(), record.GetVarValue());
+        if (IsNamedVariable(record.GetIVarName()) && !record.GetIVarValue().empty())
+            m_context.try_emplace(record.GetIVarName(), record.GetIVarValue());
     }
-    for (char& c : work) {
-        if (c == kDollarPlaceholder)
-            c = '$';
-    }
-    return DecodeEntities(work);
 }
 
 std::string TWMLBrowser::DecodeEntities(std::string_view text)
 {
     return wml::DecodeEntities(text);
+}
+
+bool IsNamedVariable(std::string_view name)
+{
+    return !name.empty() && name != "VarX" && name != "VarIX";
 }
 
 std::string UrlEscape(std::string_view value)

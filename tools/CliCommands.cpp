@@ -81,6 +81,51 @@ namespace {
         out += ']';
     }
 
+    void AppendPostFields(std::string& out, const wml::TWMLPostFields& fields)
+    {
+        out += '[';
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i != 0)
+                out += ',';
+            TJsonObject field(out);
+            field.String("Name", fields[i].Name).String("Value", fields[i].Value);
+            field.Close();
+        }
+        out += ']';
+    }
+
+    const char* TaskKindName(wml::TWMLTaskKind kind)
+    {
+        switch (kind) {
+        case wml::TWMLTaskKind::Go:
+            return "go";
+        case wml::TWMLTaskKind::Prev:
+            return "prev";
+        case wml::TWMLTaskKind::Refresh:
+            return "refresh";
+        case wml::TWMLTaskKind::Noop:
+            return "noop";
+        case wml::TWMLTaskKind::None:
+            break;
+        }
+        return "";
+    }
+
+    // A card's event binding; null when the card binds no task to the event.
+    void AppendTask(std::string& out, const wml::TWMLTask& task)
+    {
+        if (task.Kind == wml::TWMLTaskKind::None) {
+            out += "null";
+            return;
+        }
+        TJsonObject json(out);
+        json.String("Kind", TaskKindName(task.Kind)).String("Href", task.Href).Bool("Post", task.Post);
+        AppendPostFields(json.Key("PostFields"), task.PostFields);
+        AppendStringArray(json.Key("SetVarNames"), task.SetVarNames);
+        AppendStringArray(json.Key("SetVarValues"), task.SetVarValues);
+        json.Close();
+    }
+
     void AppendFontFields(std::string& out, const TFontDesc& font)
     {
         TJsonObject json(out);
@@ -164,12 +209,14 @@ namespace {
         case TWMLClass::Link: {
             const auto& e = static_cast<const TWMLLink&>(element);
             json.String("Text", e.Text).String("Link", e.Link).Int("JumpID", e.JumpID).Bool("Post", e.Post);
+            json.Bool("Refresh", e.Refresh);
             break;
         }
         case TWMLClass::Btn: {
             const auto& e = static_cast<const TWMLBtn&>(element);
             json.String("Link", e.Link).String("BtName", e.BtName).String("Caption", e.Caption);
             json.String("DoType", e.DoType).Bool("Post", e.Post).Bool("Refresh", e.Refresh);
+            AppendPostFields(json.Key("PostFields"), e.PostFields);
             break;
         }
         case TWMLClass::Timer: {
@@ -213,6 +260,9 @@ namespace {
         TJsonObject json(out);
         json.Int("index", std::int64_t(index)).String("ID", card.ID).String("Title", card.Title);
         json.Bool("NewContext", card.NewContext).String("OnTimerURL", card.OnTimerURL);
+        AppendTask(json.Key("OnEnterForward"), card.OnEnterForward);
+        AppendTask(json.Key("OnEnterBackward"), card.OnEnterBackward);
+        AppendTask(json.Key("OnTimer"), card.OnTimer);
         json.Int("elements", std::int64_t(card.Elements.size()));
         json.Close();
         out += "}\n";
@@ -272,6 +322,28 @@ namespace {
         return true;
     }
 
+    // The post fields of the first link or button of the deck whose go leads to the target as
+    // written: what following it sends.
+    wml::TWMLPostFields TaskFieldsFor(const TWMLDeck& deck, std::string_view target)
+    {
+        for (const auto& entry : deck.CardList) {
+            if (!entry.Card)
+                continue;
+            const TWMLElementList& elements = entry.Card->Elements;
+            for (std::size_t i = 0; i < elements.size(); ++i) {
+                const TWMLObject* record = elements[i].Object.get();
+                if (record == nullptr)
+                    continue;
+                if (record->Class() == TWMLClass::Link
+                    && static_cast<const TWMLLink*>(record)->Link == target)
+                    return LinkPostFields(elements, i);
+                if (record->Class() == TWMLClass::Btn && static_cast<const TWMLBtn*>(record)->Link == target)
+                    return static_cast<const TWMLBtn*>(record)->PostFields;
+            }
+        }
+        return {};
+    }
+
     int RunVars(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
     {
         const TCommandArgs parsed = ParseCommandArgs(
@@ -298,7 +370,9 @@ namespace {
         std::string line;
         TJsonObject json(line);
         if (url || post) {
-            const std::string replaced = browser.ReplaceVariables(url.value_or(std::string()), post);
+            const std::string target = url.value_or(std::string());
+            const std::string replaced
+                = browser.ReplaceVariables(target, post, TaskFieldsFor(browser.WMLDeck, target));
             if (url)
                 json.String("url", replaced);
         }

@@ -289,6 +289,25 @@ TVariableResolver TCardRenderer::MakeResolver(
     };
 }
 
+std::function<void(const wml::TWMLVariable&)> TCardRenderer::MakeVarChanged() const
+{
+    return [state = std::weak_ptr<TState>(m_state), generation = m_state->Generation](
+               const wml::TWMLVariable& variable) {
+        const std::shared_ptr<TState> alive = state.lock();
+        if (!alive || alive->Generation != generation || alive->Browser == nullptr)
+            return;
+        // Copied: storing the value writes into the record these strings live in.
+        const std::string name = variable.VarName;
+        const std::string value = variable.VarValue;
+        const std::string indexName = variable.iVarName;
+        const std::string index = variable.iVarValue;
+        if (engine::IsNamedVariable(name))
+            alive->Browser->SetVariable(name, value);
+        if (engine::IsNamedVariable(indexName))
+            alive->Browser->SetVariable(indexName, index);
+    };
+}
+
 void TCardRenderer::RenderElements(
     engine::TWMLBrowser& browser, TRichView& view, TCardHost& host, wml::TWMLCard& card)
 {
@@ -335,6 +354,7 @@ void TCardRenderer::RenderElements(
             auto* input = new TPVInput(view.viewport());
             input->Build(*static_cast<wml::TWMLInput*>(object), expand);
             input->SetVarResolver(MakeResolver(cardIndex, i, *object));
+            input->OnVarChanged = MakeVarChanged();
             view.AppendControl("", input, true, -1);
             break;
         }
@@ -345,11 +365,13 @@ void TCardRenderer::RenderElements(
                 auto* list = new TPVSelect(view.viewport());
                 list->Build(*select, expand);
                 list->SetVarResolver(MakeResolver(cardIndex, i, *object));
+                list->OnVarChanged = MakeVarChanged();
                 view.AppendControl("", list, true, -1);
             } else {
                 auto* list = new TPVSelectSingle(view.viewport());
                 list->Build(*select, expand);
                 list->SetVarResolver(MakeResolver(cardIndex, i, *object));
+                list->OnVarChanged = MakeVarChanged();
                 list->OnPick = [&host](const std::string& pick) { host.SetPendingPick(pick); };
                 view.AppendControl("", list, true, -1);
             }
@@ -436,7 +458,7 @@ void TCardRenderer::RichViewJump(int jumpNo)
     // Copied before the call: the navigation replaces the deck that holds the link.
     const std::optional<TFoundLink> found = FindLinkByJumpID(jumpNo);
     if (found)
-        m_state->Browser->FollowLink(found->Link, true, found->Post);
+        m_state->Browser->RunTask(found->Task());
 }
 
 void TCardRenderer::RichViewMouseMove(int jumpNo)
@@ -459,14 +481,31 @@ std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(const wml::TWMLDeck& d
     const wml::TWMLCard* card = ShownCard(deck);
     if (card == nullptr)
         return std::nullopt;
-    for (const wml::TWMLElement& element : card->Elements) {
+    for (std::size_t i = 0; i < card->Elements.size(); ++i) {
+        const wml::TWMLElement& element = card->Elements[i];
         if (!element.Object || element.Object->Class() != wml::TWMLClass::Link)
             continue;
         const auto& link = static_cast<const wml::TWMLLink&>(*element.Object);
-        if (link.JumpID == jumpNo)
-            return TFoundLink { link.Link, link.Post };
+        if (link.JumpID == jumpNo) {
+            return TFoundLink { link.Link, link.Post, wml::LinkPostFields(card->Elements, i), link.Refresh,
+                link.VarObject.SetVarNames, link.VarObject.SetVarValues };
+        }
     }
     return std::nullopt;
+}
+
+wml::TWMLTask TFoundLink::Task() const
+{
+    wml::TWMLTask task;
+    task.Kind = Refresh   ? wml::TWMLTaskKind::Refresh
+        : Link == "@prev" ? wml::TWMLTaskKind::Prev
+                          : wml::TWMLTaskKind::Go;
+    task.Href = Link;
+    task.Post = Post;
+    task.PostFields = PostFields;
+    task.SetVarNames = SetVarNames;
+    task.SetVarValues = SetVarValues;
+    return task;
 }
 
 } // namespace pivrel::view

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FontDesc.h"
+#include "wml/WMLObject.h"
 
 #include "view/CardHost.h"
 #include "view/PVObjects.h"
@@ -48,6 +49,14 @@ inline constexpr int kParaJustify = 3;
 struct TFoundLink {
     std::string Link;
     bool Post = false;
+    // The link's own post fields, its refresh flag and its setvars.
+    wml::TWMLPostFields PostFields;
+    bool Refresh = false;
+    base::TStringList SetVarNames;
+    base::TStringList SetVarValues;
+
+    // The task that following the link runs.
+    wml::TWMLTask Task() const;
 };
 
 // Turns the current card of the loaded deck into the content of the window's document view, and
@@ -102,6 +111,7 @@ private:
 
     TVariableResolver MakeResolver(
         std::int32_t cardIndex, std::size_t elementIndex, wml::TWMLObject& element) const;
+    std::function<void(const wml::TWMLVariable&)> MakeVarChanged() const;
     void RenderElements(engine::TWMLBrowser& browser, TRichView& view, TCardHost& host, wml::TWMLCard& card);
     void ApplyBackground(TRichView& view, TCardHost& host) const;
     void ShowUpgradeAnswer(engine::TWMLBrowser& browser, TRichView& view, TCardHost& host) const;

@@ -2,7 +2,9 @@
 
 #include "view/RVStyle.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QPalette>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -149,6 +151,8 @@ void TPVBtn::Build(wml::TWMLBtn& element, const TTextExpander& expand, const QPi
     setText(ToQString(caption));
     SetVarObject(&element.VarObject);
     m_doRefresh = element.Refresh;
+    m_post = element.Post;
+    m_postFields = element.PostFields;
     int width = TextWidth(*this, caption) + 20;
     if (QString::fromStdString(element.DoType).toLower() == QStringLiteral("prev")) {
         setIcon(QIcon(prevGlyph));
@@ -187,6 +191,19 @@ void TPVInput::Build(wml::TWMLInput& element, const TTextExpander& expand)
     setFont(ElementFont(element.TextFont));
     Title = expand(element.Title);
     setToolTip(ToQString(Title));
+    const std::string_view code = element.WMLCode;
+    Format = wml::GetAttribute("format", code, "");
+    if (!wml::IsValidInputFormat(Format))
+        Format.clear();
+    EmptyInput = wml::EmptyInputFromAttribute(
+        wml::GetAttributeView("emptyok", code, ""), code.find("emptyok=") != std::string_view::npos);
+    if (!Format.empty()) {
+        // The validator refuses what the mask cannot take and puts its literals in as the user types.
+        auto* validator = new TFormatValidator(this);
+        validator->Format = Format;
+        setValidator(validator);
+    }
+    SetIncomplete(wml::FitInputFormat(Format, VarValue, EmptyInput) != wml::TFormatFit::Complete);
     const int chars = std::clamp(TextToIntDef0(element.Size), 0, kMaxSizeChars);
     resize(7 * chars + 10, sizeHint().height());
     SetVarObject(&element.VarObject);
@@ -286,13 +303,53 @@ void TPVImage::Build(const wml::TWMLImage& element, const TTextExpander& expand,
     resize(m_picture.isNull() ? QSize(0, 0) : m_picture.size());
 }
 
+void TPVInput::SetIncomplete(bool incomplete)
+{
+    m_incomplete = incomplete;
+    QPalette colours = palette();
+    colours.setColor(
+        QPalette::Base, incomplete ? QColor(255, 228, 225) : QApplication::palette().color(QPalette::Base));
+    setPalette(colours);
+    const QString hint = ToQString(Title);
+    setToolTip(incomplete
+            ? (hint.isEmpty() ? QString() : hint + QStringLiteral(" ")) + QStringLiteral("(incomplete)")
+            : hint);
+}
+
+TFormatValidator::TFormatValidator(QObject* parent)
+    : QValidator(parent)
+{ }
+
+QValidator::State TFormatValidator::validate(QString& input, int& pos) const
+{
+    const std::string typed = input.toStdString();
+    const std::string filled = wml::InsertFormatLiterals(Format, typed);
+    const wml::TFormatFit fit = wml::FitInputFormat(Format, filled, wml::TEmptyInput::Accepted);
+    if (fit == wml::TFormatFit::Invalid)
+        return Invalid;
+    if (filled != typed) {
+        const QString replaced = QString::fromStdString(filled);
+        pos += int(replaced.size() - input.size());
+        input = replaced;
+    }
+    // Incomplete text stays in the field; the input itself decides what reaches the variable.
+    return fit == wml::TFormatFit::Complete ? Acceptable : Intermediate;
+}
+
 void InputChange(TPVInput& sender)
 {
     const std::string text = sender.text().toStdString();
     sender.DefaultText = text;
+    const bool complete
+        = wml::FitInputFormat(sender.Format, text, sender.EmptyInput) == wml::TFormatFit::Complete;
+    sender.SetIncomplete(!complete);
+    if (!complete)
+        return;
     if (wml::TWMLVariable* variable = sender.VarObject()) {
         variable->VarValue = text;
         variable->DefaultValue = text;
+        if (sender.OnVarChanged)
+            sender.OnVarChanged(*variable);
     }
 }
 
@@ -317,6 +374,8 @@ void SelectClick(TPVSelect& sender)
     variable->iVarValue = indexes;
     variable->DefaultValue = values;
     variable->DefaultIValue = indexes;
+    if (sender.OnVarChanged)
+        sender.OnVarChanged(*variable);
 }
 
 void SelectSingleChange(TPVSelectSingle& sender)
@@ -327,8 +386,11 @@ void SelectSingleChange(TPVSelectSingle& sender)
         return;
     variable->VarValue = EntryOrEmpty(variable->ValueList, index);
     variable->iVarValue = std::to_string(index + 1);
-    // Copied: the pick's receiver may start work that replaces the deck holding the list.
+    // Copied before the change is told: storing it may write into the list's own record.
     const std::string pick = EntryOrEmpty(variable->OnPickList, index);
+    if (sender.OnVarChanged)
+        sender.OnVarChanged(*variable);
+    // Copied: the pick's receiver may start work that replaces the deck holding the list.
     if (!pick.empty() && sender.OnPick)
         sender.OnPick(pick);
 }

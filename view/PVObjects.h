@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Bitmap.h"
+#include "wml/InputFormat.h"
 #include "wml/WMLObject.h"
 
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QValidator>
 
 #include <functional>
 #include <string>
@@ -43,6 +45,10 @@ public:
     void SetVarObject(wml::TWMLVariable* variable);
     void SetVarResolver(TVariableResolver resolver);
 
+    // Told after the user's typing or picking wrote a new value into the record: the browser
+    // stores it as the variable's one value.
+    std::function<void(const wml::TWMLVariable& variable)> OnVarChanged;
+
 protected:
     TPVVarHolder() = default;
     ~TPVVarHolder() = default;
@@ -71,6 +77,11 @@ public:
 
     void SetDoRefresh(bool value) { m_doRefresh = value; }
 
+    // The button's go: whether it posts, and its post fields (sent as a query when it does not).
+    bool Post() const { return m_post; }
+
+    const wml::TWMLPostFields& PostFields() const { return m_postFields; }
+
     // Caption, hint, target, refresh flag and width from the element; a "prev" button shows the
     // glyph.
     void Build(wml::TWMLBtn& element, const TTextExpander& expand, const QPixmap& prevGlyph);
@@ -80,6 +91,21 @@ public:
 private:
     std::string m_link;
     bool m_doRefresh = false;
+    bool m_post = false;
+    wml::TWMLPostFields m_postFields;
+};
+
+// Keeps an input's text within its format mask.
+class TFormatValidator : public QValidator
+{
+    Q_OBJECT
+
+public:
+    explicit TFormatValidator(QObject* parent = nullptr);
+
+    std::string Format;
+
+    State validate(QString& input, int& pos) const override;
 };
 
 // A text input; every change of its text is written back into its variable.
@@ -103,6 +129,18 @@ public:
     static constexpr int kMaxSizeChars = 1000;
 
     void Build(wml::TWMLInput& element, const TTextExpander& expand);
+
+    // What emptyok says about an empty value.
+    wml::TEmptyInput EmptyInput = wml::TEmptyInput::ByFormat;
+
+    // True while the text does not yet fill the format: it is then not the variable's value, and
+    // the field shows so.
+    bool Incomplete() const { return m_incomplete; }
+
+    void SetIncomplete(bool incomplete);
+
+private:
+    bool m_incomplete = false;
 };
 
 // A list that allows several choices, one check box per option.

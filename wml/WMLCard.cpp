@@ -72,6 +72,8 @@ private:
     void ReadDo();
     void ReadLink();
     void ReadPostFields(std::string_view go);
+    std::size_t AnchorTaskStart(std::size_t end);
+    std::size_t TaskEnd(std::size_t start, std::size_t end);
     std::string LinkText(std::size_t end, std::size_t cutFrom, std::size_t cutTo);
     std::size_t FindOutsideCut(
         int slot, std::size_t from, std::size_t end, std::size_t cutFrom, std::size_t cutTo);
@@ -98,6 +100,10 @@ private:
     TElementSlots m_img;
     TElementSlots m_p;
     TElementSlots m_select;
+    TElementSlots m_onevent;
+    int m_prevTask;
+    int m_refreshTask;
+    int m_setvarTask;
     TAttributeSlots m_pivrelValue;
     TAttributeSlots m_timerValue;
     TAttributeSlots m_method;
@@ -123,6 +129,10 @@ TCardReader::TCardReader(TWMLCard& card, std::string_view text)
     , m_img(AddElementSlots(m_text, "<img", "</img>"))
     , m_p(AddElementSlots(m_text, "<p", "</p>"))
     , m_select(AddElementSlots(m_text, "<select", "</select>"))
+    , m_onevent(AddElementSlots(m_text, "<onevent", "</onevent>"))
+    , m_prevTask(m_text.AddPattern("<prev"))
+    , m_refreshTask(m_text.AddPattern("<refresh"))
+    , m_setvarTask(m_text.AddPattern("<setvar"))
     , m_pivrelValue(AddAttributeSlots(m_text, "pivrel version="))
     , m_timerValue(AddAttributeSlots(m_text, "timer value="))
     , m_method(AddAttributeSlots(m_text, "method="))
@@ -197,6 +207,9 @@ bool TCardReader::DispatchRecords(std::size_t gt)
     } else if (StartsWith("<img")) {
         m_card.AddImage(ElementView(m_img));
         RemoveElement(m_img, gt);
+    } else if (StartsWith("<onevent")) {
+        m_card.AddEvent(ElementView(m_onevent));
+        RemoveElement(m_onevent, gt);
     } else {
         return false;
     }
@@ -290,8 +303,10 @@ void TCardReader::ReadDo()
     record->TextFont = m_card.TextFont;
     record->Parse(record->WMLCode);
     std::string key = record->Caption;
-    const std::size_t bytes = ObjectBytes(*record) + record->Link.size() + record->BtName.size()
+    std::size_t bytes = ObjectBytes(*record) + record->Link.size() + record->BtName.size()
         + record->Caption.size() + record->DoType.size();
+    for (const TWMLPostField& field : record->PostFields)
+        bytes += field.Name.size() + field.Value.size();
     m_card.Append(std::move(key), std::move(record), bytes);
 }
 
@@ -301,8 +316,21 @@ void TCardReader::ReadLink()
     const std::size_t end = anchor.Found() ? anchor.End() : 0;
     const TTextRange go = FindElement(m_text, m_go, end);
     if (!go.Found()) {
-        const std::string link(Attribute(m_anchorHref, 0, end, ""));
-        m_card.AddLink(link, LinkText(end, end, end), false);
+        // An anchor of a prev or refresh task, or one that sets variables, says so in its record.
+        const std::size_t start = AnchorTaskStart(end);
+        const std::string text = LinkText(end, end, end);
+        TWMLTask task;
+        if (start != kNotFound)
+            task = ParseTask(m_text.RestView(start, TaskEnd(start, end) - start));
+        if (task.Kind == TWMLTaskKind::Prev || task.Kind == TWMLTaskKind::Refresh
+            || !task.SetVarNames.empty()) {
+            if (task.Kind != TWMLTaskKind::Prev && task.Kind != TWMLTaskKind::Refresh)
+                task.Kind = TWMLTaskKind::Go;
+            task.Href = Attribute(m_anchorHref, 0, end, "");
+            m_card.AddLink(text, task);
+        } else {
+            m_card.AddLink(Attribute(m_anchorHref, 0, end, ""), text, false);
+        }
         return;
     }
     const bool post = Attribute(m_method, 0, end, "") == "post";
@@ -311,7 +339,35 @@ void TCardReader::ReadLink()
     if (m_card.m_limitReached)
         return;
     const std::string link(Attribute(m_goHref, go.Pos, go.End(), ""));
-    m_card.AddLink(link, LinkText(end, go.Pos, go.End()), post);
+    TWMLTask task = ParseTask(m_text.RestView(go.Pos, go.Count));
+    task.Href = link;
+    task.Post = post;
+    m_card.AddLink(LinkText(end, go.Pos, go.End()), task);
+}
+
+// Where the anchor's prev, refresh or setvar begins, or kNotFound when the anchor holds none before
+// its end or before the next anchor begins. The searches go through the reader's slots, so a card of
+// many anchors is read in linear time.
+std::size_t TCardReader::AnchorTaskStart(std::size_t end)
+{
+    std::size_t start = kNotFound;
+    for (int slot : { m_prevTask, m_refreshTask, m_setvarTask }) {
+        const std::size_t hit = m_text.Find(slot);
+        if (hit != kNotFound && hit < end && (start == kNotFound || hit < start))
+            start = hit;
+    }
+    // A task after the next anchor's start is that anchor's.
+    const std::size_t nextAnchor = m_text.Find(m_a.Open, 1);
+    if (start != kNotFound && nextAnchor != kNotFound && nextAnchor < start)
+        return kNotFound;
+    return start;
+}
+
+// The anchor's task text runs to the anchor's end, or to the next anchor when one begins first.
+std::size_t TCardReader::TaskEnd(std::size_t start, std::size_t end)
+{
+    const std::size_t nextAnchor = m_text.Find(m_a.Open, 1);
+    return nextAnchor != kNotFound && nextAnchor > start && nextAnchor < end ? nextAnchor : end;
 }
 
 void TCardReader::ReadPostFields(std::string_view go)
@@ -403,6 +459,19 @@ bool TWMLCard::Parse(std::string_view code)
     NewContext = GetAttributeView("newcontext", card, "false") == "true";
     Title = GetAttribute("title", card, "");
     OnTimerURL = GetAttribute("ontimer", card, "");
+    // The "onenterforward=" key would also match inside a longer name, so each is read from the
+    // card's start tag only.
+    const std::string_view startTag = card.substr(0, card.find('>'));
+    const auto attributeTask = [startTag](std::string_view name) {
+        TWMLTask task;
+        task.Href = GetAttribute(name, startTag, "");
+        if (!task.Href.empty())
+            task.Kind = TWMLTaskKind::Go;
+        return task;
+    };
+    OnEnterForward = attributeTask("onenterforward");
+    OnEnterBackward = attributeTask("onenterbackward");
+    OnTimer = attributeTask("ontimer");
 
     const std::size_t gt = code.find('>');
     const std::string_view body = gt == std::string_view::npos ? code : code.substr(gt + 1);
@@ -423,7 +492,9 @@ bool TWMLCard::Parse(std::string_view code)
 void TWMLCard::TimerExpired()
 {
     Timer.Enabled = false;
-    if (OnTimerNavigate)
+    if (OnTimerTask)
+        OnTimerTask(OnTimer);
+    else if (OnTimerNavigate)
         OnTimerNavigate(OnTimerURL);
 }
 
@@ -482,6 +553,38 @@ void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post)
     record->Post = post;
     const std::size_t bytes = ObjectBytes(*record) + link.size() + text.size();
     Append("Link", std::move(record), bytes);
+}
+
+void TWMLCard::AddLink(std::string_view text, const TWMLTask& task)
+{
+    auto record = std::make_unique<TWMLLink>();
+    record->TextFont = TextFont;
+    record->Alignment = Alignment;
+    record->Link = task.Kind == TWMLTaskKind::Prev ? std::string("@prev") : task.Href;
+    record->Text = text;
+    record->Post = task.Post;
+    record->Refresh = task.Kind == TWMLTaskKind::Refresh;
+    record->VarObject.SetVarNames = task.SetVarNames;
+    record->VarObject.SetVarValues = task.SetVarValues;
+    const std::size_t bytes = ObjectBytes(*record) + record->Link.size() + text.size();
+    Append("Link", std::move(record), bytes);
+}
+
+void TWMLCard::AddEvent(std::string_view code)
+{
+    const std::string_view startTag = code.substr(0, code.find('>'));
+    const std::string_view type = GetAttributeView("type", startTag, "");
+    TWMLTask* binding = type == "onenterforward" ? &OnEnterForward
+        : type == "onenterbackward"              ? &OnEnterBackward
+        : type == "ontimer"                      ? &OnTimer
+                                                 : nullptr;
+    if (binding == nullptr || !Affordable(kRecordBytes + code.size()))
+        return;
+    m_bytesUsed += code.size();
+    *binding = ParseTask(code.substr(startTag.size()));
+    // The timer records show the address the timer leads to.
+    if (binding == &OnTimer)
+        OnTimerURL = OnTimer.Kind == TWMLTaskKind::Go ? OnTimer.Href : std::string();
 }
 
 void TWMLCard::AddTimer(std::string_view link, std::int32_t time)
@@ -589,6 +692,20 @@ void TWMLCard::AddPostField(std::string_view code)
     v.PostVariable = true;
     const std::size_t bytes = ObjectBytes(*record);
     Append("postfield", std::move(record), bytes);
+}
+
+TWMLPostFields LinkPostFields(const TWMLElementList& elements, std::size_t index)
+{
+    std::size_t first = std::min(index, elements.size());
+    while (first > 0 && elements[first - 1].Object
+        && elements[first - 1].Object->Class() == TWMLClass::PostVariable)
+        --first;
+    TWMLPostFields fields;
+    for (std::size_t i = first; i < index && i < elements.size(); ++i) {
+        const TWMLVariable& variable = elements[i].Object->VarObject;
+        fields.push_back({ variable.VarName, variable.DefaultValue });
+    }
+    return fields;
 }
 
 std::int32_t TimerValue(std::string_view value)

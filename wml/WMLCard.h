@@ -58,6 +58,11 @@ public:
     std::vector<TCardVariable> Variables;
     std::string Template;
     std::string OnTimerURL;
+    // The card's event bindings: the onenterforward, onenterbackward and ontimer attributes as go
+    // tasks, replaced by an onevent element of the same type.
+    TWMLTask OnEnterForward;
+    TWMLTask OnEnterBackward;
+    TWMLTask OnTimer;
 
     // Used, not owned: fetches pictures during Parse when set.
     TCardImageLoader* ImageLoader = nullptr;
@@ -65,6 +70,8 @@ public:
     // Called by TimerExpired with OnTimerURL; the engine navigates there (added to the history,
     // not fresh, not posted).
     std::function<void(const std::string& url)> OnTimerNavigate;
+    // When set, TimerExpired hands it the OnTimer task instead of calling OnTimerNavigate.
+    std::function<void(const TWMLTask& task)> OnTimerTask;
 
     // Fills the card from its card element text; always true.
     bool Parse(std::string_view code);
@@ -74,6 +81,10 @@ public:
     void AddBR();
     void AddAlignmentChange(TWMLAlignment alignment);
     void AddLink(std::string_view link, std::string_view text, bool post);
+    // A link that follows the task: its address (or "@prev"), its refresh flag and its setvars.
+    void AddLink(std::string_view text, const TWMLTask& task);
+    // Binds an onevent element's task to the card.
+    void AddEvent(std::string_view code);
     void AddTimer(std::string_view link, std::int32_t time);
     void AddInput(std::string_view code);
     void AddImage(std::string_view code);
@@ -93,6 +104,10 @@ private:
     std::size_t m_bytesUsed = 0;
     bool m_limitReached = false;
 };
+
+// The post fields of the link at index: the post field records right in front of it, in their
+// order. Those of other links, cards or buttons never belong to it.
+TWMLPostFields LinkPostFields(const TWMLElementList& elements, std::size_t index);
 
 // The integer a timer value denotes when it is all digits, otherwise 1; a value beyond the 32-bit
 // range gives the largest number that still fits when multiplied by 100.

@@ -78,7 +78,7 @@ private:
     void ForgetKeptFrom(std::size_t pos);
 
     std::string m_kept;
-    static constexpr std::size_t kMaxSlots = 48;
+    static constexpr std::size_t kMaxSlots = 56;
 
     std::string_view m_source;
     std::size_t m_rest = 0;

@@ -113,6 +113,7 @@ std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText)
     card->Alignment = Alignment;
     card->ImageLoader = ImageLoader;
     card->OnTimerNavigate = OnCardTimer;
+    card->OnTimerTask = OnCardTimerTask;
     card->Parse(card->WMLCode);
     return card;
 }

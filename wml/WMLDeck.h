@@ -55,6 +55,8 @@ public:
     TCardImageLoader* ImageLoader = nullptr;
     // Handed to every card: the card timer's navigation request.
     std::function<void(const std::string& url)> OnCardTimer;
+    // Handed to every card: the card timer's task, which wins over OnCardTimer when set.
+    std::function<void(const TWMLTask& task)> OnCardTimerTask;
     TDeckParseLimits Limits;
 
     bool Clear();

@@ -134,6 +134,80 @@ std::string GetElementText(std::string_view source)
     return std::string(GetElementTextView(source));
 }
 
+namespace {
+
+    // Calls read with each element of the kind in code, in order; each is cut out after it is
+    // read, so that the next search finds the following one.
+    template <typename Read>
+    void ForEachElement(std::string_view code, std::string_view open, std::string_view close, Read read)
+    {
+        TCutText rest(code);
+        const TElementSlots slots = AddElementSlots(rest, open, close);
+        for (;;) {
+            const TTextRange range = FindElement(rest, slots, rest.Size());
+            if (!range.Found())
+                break;
+            read(rest.Extract(range.Pos, range.Count));
+            rest.Remove(range.Pos, range.Count);
+        }
+    }
+
+    void ReadSetVars(std::string_view code, TStringList& names, TStringList& values)
+    {
+        ForEachElement(code, "<setvar", "</setvar>", [&](const std::string& element) {
+            names.push_back(GetAttribute("name", element, ""));
+            values.push_back(GetAttribute("value", element, ""));
+        });
+    }
+
+    // The position of the first start tag "<" + tag that the tag name ends at, or npos.
+    std::size_t FindStartTag(std::string_view code, std::string_view tag)
+    {
+        const std::string open = "<" + std::string(tag);
+        for (std::size_t p = code.find(open); p != std::string_view::npos; p = code.find(open, p + 1)) {
+            const std::size_t after = p + open.size();
+            if (after == code.size() || code[after] == ' ' || code[after] == '/' || code[after] == '>')
+                return p;
+        }
+        return std::string_view::npos;
+    }
+
+} // namespace
+
+TWMLTask ParseTask(std::string_view code)
+{
+    constexpr std::pair<std::string_view, TWMLTaskKind> kTasks[] = {
+        { "go", TWMLTaskKind::Go },
+        { "prev", TWMLTaskKind::Prev },
+        { "refresh", TWMLTaskKind::Refresh },
+        { "noop", TWMLTaskKind::Noop },
+    };
+    TWMLTask task;
+    std::size_t first = std::string_view::npos;
+    std::string_view tag;
+    for (const auto& [name, kind] : kTasks) {
+        const std::size_t p = FindStartTag(code, name);
+        if (p < first) {
+            first = p;
+            tag = name;
+            task.Kind = kind;
+        }
+    }
+    if (task.Kind == TWMLTaskKind::None)
+        return task;
+    const std::string_view element = GetElementView(tag, code.substr(first));
+    const std::string_view startTag = element.substr(0, element.find('>'));
+    if (task.Kind == TWMLTaskKind::Go) {
+        task.Href = GetAttribute("href", startTag, "");
+        task.Post = GetAttributeView("method", startTag, "") == "post";
+        ForEachElement(element, "<postfield", "</postfield>", [&task](const std::string& field) {
+            task.PostFields.push_back({ GetAttribute("name", field, ""), GetAttribute("value", field, "") });
+        });
+    }
+    ReadSetVars(element, task.SetVarNames, task.SetVarValues);
+    return task;
+}
+
 void TWMLBtn::Parse(std::string_view code)
 {
     const std::string_view doElement = GetElementView("do", code);
@@ -148,18 +222,12 @@ void TWMLBtn::Parse(std::string_view code)
     if (!GetElementView("prev", code).empty())
         Link = "@prev";
     Refresh = !GetElementView("refresh", code).empty();
-
-    // Each setvar is cut out after it is read, so that the next search finds the following one.
-    TCutText rest(code);
-    const TElementSlots setvar = AddElementSlots(rest, "<setvar", "</setvar>");
-    for (;;) {
-        const TTextRange range = FindElement(rest, setvar, rest.Size());
-        if (!range.Found())
-            break;
-        const std::string element = rest.Extract(range.Pos, range.Count);
-        VarObject.SetVarNames.push_back(GetAttribute("name", element, ""));
-        VarObject.SetVarValues.push_back(GetAttribute("value", element, ""));
-        rest.Remove(range.Pos, range.Count);
+    ReadSetVars(code, VarObject.SetVarNames, VarObject.SetVarValues);
+    // A button's go sends its own post fields, as a link's go does.
+    TWMLTask task = ParseTask(code);
+    if (task.Kind == TWMLTaskKind::Go) {
+        Post = task.Post;
+        PostFields = std::move(task.PostFields);
     }
 }
 

@@ -36,6 +36,33 @@ public:
     bool PostVariable = false;
 };
 
+// A post field of a go task: its name and its value as the deck writes them (references are
+// expanded when the task is followed).
+struct TWMLPostField {
+    std::string Name;
+    std::string Value;
+
+    bool operator==(const TWMLPostField&) const = default;
+};
+
+using TWMLPostFields = std::vector<TWMLPostField>;
+
+enum class TWMLTaskKind { None, Go, Prev, Refresh, Noop };
+
+// A task as an event binding holds it: what entering a card or its timer's expiry does.
+struct TWMLTask {
+    TWMLTaskKind Kind = TWMLTaskKind::None;
+    std::string Href;
+    bool Post = false;
+    TWMLPostFields PostFields;
+    TStringList SetVarNames;
+    TStringList SetVarValues;
+};
+
+// The first task element (go, prev, refresh or noop) of the text with its setvars and, for a go,
+// its method and post fields; a task of kind None when there is none.
+TWMLTask ParseTask(std::string_view code);
+
 enum class TWMLClass {
     Object,
     Text,
@@ -128,6 +155,9 @@ public:
     std::string Link;
     std::int32_t JumpID = 0;
     bool Post = false;
+    // The anchor's task is a refresh; its setvar pairs, of a refresh or of a go, are in
+    // VarObject.SetVarNames and SetVarValues as a button's are.
+    bool Refresh = false;
 };
 
 class TWMLBtn : public TWMLObject
@@ -141,6 +171,9 @@ public:
     std::string DoType;
     bool Post = false;
     bool Refresh = false;
+    // The post fields of the button's go, in their order; Post says whether they go as a POST
+    // body or as a query.
+    TWMLPostFields PostFields;
 
     // Code is the whole do element.
     void Parse(std::string_view code);

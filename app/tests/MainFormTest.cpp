@@ -46,6 +46,12 @@ namespace {
         return MakeResponse("HTTP/1.0 200 OK", { "Content-Type: " + contentType }, body);
     }
 
+    std::string RequestBody(const std::string& request)
+    {
+        const std::size_t end = request.find("\r\n\r\n");
+        return end == std::string::npos ? std::string() : request.substr(end + 4);
+    }
+
     std::string FirstLine(const std::string& request)
     {
         return request.substr(0, request.find("\r\n"));
@@ -397,6 +403,24 @@ namespace {
         // The setvar of the go went into the variable before the address was substituted.
         EXPECT_EQ(FirstLine(server.Requests()[1]), "GET /next.wml HTTP/1.0");
         EXPECT_TRUE(Form().Action("Browser_Back")->isEnabled());
+    }
+
+    TEST_F(MainFormTest, ASoftKeyPostsItsOwnFieldsFromWhatWasTyped)
+    {
+        server.AddResponse(
+            Ok(Deck("<card id=\"l\" title=\"Login\"><do type=\"accept\" label=\"Login\">"
+                    "<go href=\"login.php\" method=\"post\"><postfield name=\"user\" value=\"$(user)\"/>"
+                    "</go></do><p><input name=\"user\"/><a>Other<go href=\"/x\" method=\"post\">"
+                    "<postfield name=\"secret\" value=\"s\"/></go></a></p></card>")));
+        Type(server.Url("/w/login.wml"));
+        ASSERT_EQ(Title(), "Pivrel 2.2 - Login");
+        Widgets<view::TPVInput>(*Form().RichView1).at(0)->setText("bob b");
+        server.AddResponse(Ok(Deck("<card id=\"ok\" title=\"Welcome\"><p>ok</p></card>")));
+        Widgets<view::TPVBtn>(*Form().RichView1).at(0)->click();
+        ASSERT_TRUE(WaitUntil([&] { return Title() == "Pivrel 2.2 - Welcome"; }));
+        ASSERT_EQ(server.RequestCount(), 2u);
+        EXPECT_EQ(FirstLine(server.Requests()[1]), "POST /w/login.php HTTP/1.0");
+        EXPECT_EQ(RequestBody(server.Requests()[1]), "user=bob+b");
     }
 
     TEST_F(MainFormTest, ListsAndInputsWriteTheirVariables)

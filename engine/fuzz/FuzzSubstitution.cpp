@@ -76,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     browser.ExpandText(input);
     browser.ReplaceVariables(input, true);
+    const std::string text(input);
+    browser.ReplaceVariables(input, false, { { values[3], values[4] }, { "p", text } });
+    browser.FormData({ { values[0], text } });
     engine::TWMLBrowser::DecodeEntities(input);
     engine::TWMLBrowser::ReplaceVar(input, values[3], values[0]);
     engine::UrlUnescape(input);

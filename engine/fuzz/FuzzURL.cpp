@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 // The first byte picks the reset flag; the rest is a base address and a target, split at the first
@@ -22,5 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parser.Resolve(base, fresh);
     parser.Resolve(target, fresh);
     parser.BuildURL();
+    // Removing dot segments only ever shortens a path.
+    if (pivrel::engine::RemoveDotSegments(target).size() > target.size())
+        std::abort();
+    pivrel::engine::ResolveReference(base, target);
     return 0;
 }

@@ -37,23 +37,71 @@ namespace {
         ExpectAll({
             { base, "x.wml", "http://h/a/x.wml" },
             { base, "./sub/x.wml", "http://h/a/sub/x.wml" },
-            { base, "sub/x.wml", "http://h/sub/x.wml" },
+            { base, "sub/x.wml", "http://h/a/sub/x.wml" },
             { base, "/x.wml", "http://h/x.wml" },
             { base, "#c2", "http://h/a/deck.wml#c2" },
-            { base, "../x.wml", "http://h/../x.wml" },
+            { base, "../x.wml", "http://h/x.wml" },
             { base, "x.wml?p=1", "http://h/a/x.wml?p=1" },
-            { "http://h/a/deck.wml?s=9", "x.wml", "http://h/a/x.wml?s=9" },
-            { "http://h/a/deck.wml?s=9", "x.wml#c", "http://h/a/x.wml?s=9#c" },
+            { "http://h/a/deck.wml?s=9", "x.wml", "http://h/a/x.wml" },
+            { "http://h/a/deck.wml?s=9", "x.wml#c", "http://h/a/x.wml#c" },
             { "http://h/a/deck.wml?s=9#k", "/x.wml", "http://h/x.wml" },
             { base, "http://other/b.wml", "http://other/b.wml" },
             { base, "x.wml#c?q", "http://h/a/x.wml#c?q" },
-            { base, "x.wml?u=a//b", "http://h/a/x.wml?u=a/b" },
+            { base, "x.wml?u=a//b", "http://h/a/x.wml?u=a//b" },
             { base, "a&amp;b=1.wml", "http://h/a/a&b=1.wml" },
             { base, "x$$.wml", "http://h/a/x$.wml" },
             { base, "x  y.wml", "http://h/a/x y.wml" },
-            { base, "sub\\x.wml", "http://h/sub/x.wml" },
+            { base, "sub\\x.wml", "http://h/a/sub/x.wml" },
             { "http://h:8080/a/deck.wml", "x.wml", "http://h:8080/a/x.wml" },
         });
+    }
+
+    TEST(URLParser, WebAddressesResolveAsBrowsersDo)
+    {
+        const std::string deck = "http://h/a/b/deck.wml";
+        ExpectAll({
+            { deck, "sub/x.wml", "http://h/a/b/sub/x.wml" },
+            { deck, "../x.wml", "http://h/a/x.wml" },
+            { deck, "../../../../x.wml", "http://h/x.wml" },
+            { deck, "./././x.wml", "http://h/a/b/x.wml" },
+            { deck, "sub/../x.wml", "http://h/a/b/x.wml" },
+            { deck, "..", "http://h/a/" },
+            { deck, "//other/x.wml", "http://other/x.wml" },
+            { deck, "?q=1", "http://h/a/b/deck.wml?q=1" },
+            { deck + "?s=1#c", "#d", "http://h/a/b/deck.wml?s=1#d" },
+            { "http://h/a.php?sid=1", "x.wml", "http://h/x.wml" },
+            { "http://h/menu", "pic.wbmp", "http://h/pic.wbmp" },
+            { "http://h/wap/", "pic.wbmp", "http://h/wap/pic.wbmp" },
+            { "https://h:8443/a/deck.wml", "x.wml?u=a//b", "https://h:8443/a/x.wml?u=a//b" },
+            { deck, "go.php?to=http://x/y", "http://h/a/b/go.php?to=http://x/y" },
+            { "HTTP://h/a/deck.wml", "x.wml", "HTTP://h/a/x.wml" },
+            { deck, "http://o/./a/../b.wml", "http://o/b.wml" },
+        });
+        // The fields still describe the result.
+        TURLParser parser;
+        parser.Resolve("http://h/a/b/deck.wml?s=1", false);
+        parser.Resolve("../c/x.wml#k", false);
+        EXPECT_EQ(parser.Host, "h");
+        EXPECT_EQ(parser.Path, "a/c");
+        EXPECT_EQ(parser.Document, "x.wml");
+        EXPECT_EQ(parser.Parameters, "");
+        EXPECT_EQ(parser.PageHOP, "k");
+    }
+
+    TEST(URLParser, DotSegmentsGoAsTheStandardSays)
+    {
+        const std::vector<std::pair<std::string, std::string>> cases = {
+            { "/a/b/c/./../../g", "/a/g" },
+            { "mid/content=5/../6", "mid/6" },
+            { "/..", "/" },
+            { "/a/..", "/" },
+            { "/a/.", "/a/" },
+            { "../../x", "x" },
+            { "/a//b/../c", "/a//c" },
+            { "", "" },
+        };
+        for (const auto& [path, expected] : cases)
+            EXPECT_EQ(RemoveDotSegments(path), expected) << path;
     }
 
     TEST(URLParser, AbsoluteTargetsSplitIntoTheirParts)
@@ -70,9 +118,9 @@ namespace {
 
         const std::vector<TPartsCase> cases = {
             { "http://h", "http://h/", "h", "/", "", "", "" },
-            { "http://h/dir/", "http://h/dir", "h", "/dir", "", "", "" },
+            { "http://h/dir/", "http://h/dir/", "h", "/dir", "", "", "" },
             { "http://h/cgi/run?a=b#c", "http://h/cgi/run?a=b#c", "h", "cgi/run", "", "a=b", "c" },
-            { "http://h/ver1.0/", "http://h/ver1.0", "h", "", "ver1.0", "", "" },
+            { "http://h/ver1.0/", "http://h/ver1.0/", "h", "", "ver1.0", "", "" },
             { "http://h/a/b/deck.wml?x=1#c2", "http://h/a/b/deck.wml?x=1#c2", "h", "a/b", "deck.wml", "x=1",
                 "c2" },
             { "HTTP://h/x.wml", "HTTP://h/x.wml", "h", "", "x.wml", "", "" },
@@ -157,8 +205,7 @@ namespace {
                 EXPECT_LE(result.size(), target.size() + 64);
             }
         }
-        // A lone "/" leaves nothing to split, so the held document gives way to the default one.
-        EXPECT_EQ(ResolveAgainst("http://h/a/deck.wml", "/"), "http://h/a/index.wml");
+        EXPECT_EQ(ResolveAgainst("http://h/a/deck.wml", "/"), "http://h/");
         EXPECT_EQ(ResolveAgainst("", "/x.wml"), "http:///x.wml");
     }
 

@@ -96,8 +96,10 @@ namespace {
             { "?$(q:unesc)|$(q:u)|$(q:N)", "?a b&amp;c|a b&amp;c|a b&amp;c" },
             { "?$(r:u)", "?xA%2" },
             { "?$(w)$w$(w:e)$(w:u)$(w:N)", "?wapwapwapwapwap" },
-            // "$name" is a prefix match: $wx is the value of w followed by x.
-            { "?$wx", "?wapx" },
+            // A name runs as far as name characters go: $wx names wx, which nothing holds.
+            { "?$wx", "?$wx" },
+            { "?$w.x", "?wap.x" },
+            { "?$$w", "?$$w" },
             { "?$(z)&$z", "?$(z)&$z" },
             { "?$(q:E)", "?$(q:E)" },
             { "no references", "no references" },
@@ -133,32 +135,34 @@ namespace {
             .Input("a", "2")
             .Select("s", "v", "is", "3");
         EXPECT_EQ(browser.ReplaceVariables("u?a=$(a)&p=$(p)&s=$(s)&i=$(is)", false), "u?a=1&p=$(p)&s=v&i=3");
-        EXPECT_EQ(browser.GetVariable("a"), "1;2");
+        EXPECT_EQ(browser.GetVariable("a"), "1");
         EXPECT_EQ(browser.GetVariable("p"), "");
         EXPECT_EQ(browser.GetVariable("is"), "3");
         EXPECT_EQ(browser.GetVariable("A"), "");
-        // A value substituted early can hold a reference that a later holder fills.
+        // A value that holds a reference is substituted as it is, not read again.
         browser.SetVariable("a", "$(s:N)");
-        EXPECT_EQ(browser.ReplaceVariables("$(a:N)", false), "v");
+        EXPECT_EQ(browser.ReplaceVariables("$(a:N)", false), "$(s:N)");
     }
 
-    TEST(Variables, PostBodyIsFormEncodedInDeckOrder)
+    TEST(Variables, PostBodyIsTheFieldsFormEncodedWithEveryReferenceExpanded)
     {
         TWMLBrowser browser;
-        TDeckBuilder(browser)
-            .Card("c1")
-            .PostField("u", "bob")
-            .PostField("v", "x y&amp;z=1")
-            .Card("c2")
-            .Input("pw", "x&y")
-            .PostField("p", "$(pw)")
-            .PostField("q", "$pw:e)")
-            .PostField("lit", "x$(pw)")
-            .PostField("na me", "")
-            .PostField("none", "$(nobody)");
+        TDeckBuilder(browser).Card("c1").PostField("deck", "never").Input("pw", "x&y");
+        const wml::TWMLPostFields fields = {
+            { "u", "bob" },
+            { "v", "x y&amp;z=1" },
+            { "p", "$(pw)" },
+            { "q", "$pw:e)" },
+            { "lit", "x$(pw)$$" },
+            { "na me", "" },
+            { "none", "$(nobody)" },
+            { "esc", "$(pw:e)" },
+        };
+        EXPECT_EQ(browser.FormData(fields),
+            "u=bob&v=x+y%26z%3D1&p=x%26y&q=x%26y%3Ae%29&lit=xx%26y%24&na+me=&none=&esc=x%2526y");
+        // Without a task to follow, the deck's post fields stay at home.
         EXPECT_EQ(browser.ReplaceVariables("u?pw=$(pw)", true), "u?pw=x%26y");
-        ASSERT_TRUE(browser.SendStream.has_value());
-        EXPECT_EQ(*browser.SendStream, "u=bob&v=x+y%26z%3D1&p=x%26y&q=x%26y&lit=x%24%28pw%29&na+me=&none=");
+        EXPECT_EQ(browser.SendStream, std::optional<std::string>(""));
 
         // A GET hands over an empty body; a deck without cards hands over none, whatever was there.
         browser.ReplaceVariables("u", false);
@@ -180,49 +184,62 @@ namespace {
             .Input("a", "2")
             .PostField("a", "p");
         browser.SetVariable("a", "3");
-        EXPECT_EQ(browser.GetVariable("a"), "3;3");
+        EXPECT_EQ(browser.GetVariable("a"), "3");
+        EXPECT_EQ(browser.WMLDeck.CardList[1].Card->Elements[0].Object->VarObject.VarValue, "3");
         browser.SetVariable("is", "5");
         EXPECT_EQ(browser.GetVariable("is"), "5");
         auto& select = *browser.WMLDeck.CardList[0].Card->Elements[1].Object;
         EXPECT_EQ(select.VarObject.DefaultIValue, "5");
         auto& field = *browser.WMLDeck.CardList[1].Card->Elements[1].Object;
-        EXPECT_EQ(field.VarObject.VarValue, "3");
-        EXPECT_EQ(field.VarObject.DefaultValue, "3");
+        // A post field sends what the deck wrote, whatever variable shares its name.
+        EXPECT_EQ(field.VarObject.VarValue, "p");
+        EXPECT_EQ(field.VarObject.DefaultValue, "p");
 
         wml::TWMLVariable setvars;
         setvars.SetVarNames = { "a", "nobody", "s", "extra" };
         setvars.SetVarValues = { "$(b)", "x", "w" };
         browser.ApplySetVars(setvars);
-        EXPECT_EQ(browser.GetVariable("a"), "$(b);$(b)");
+        EXPECT_EQ(browser.GetVariable("a"), "$(b)");
         EXPECT_EQ(browser.GetVariable("s"), "w");
-        EXPECT_EQ(browser.GetVariable("nobody"), "");
+        // A name no record holds lives in the browser context.
+        EXPECT_EQ(browser.GetVariable("nobody"), "x");
         EXPECT_EQ(browser.GetVariable("extra"), "");
     }
 
-    TEST(Variables, GetVariableJoinsOnlyNonEmptyLeadingValues)
+    TEST(Variables, SameNamedHoldersAreOneVariableWithOneValue)
     {
         TWMLBrowser browser;
-        TDeckBuilder(browser).Card("c1").Input("a", "").Input("a", "x").Input("a", "").Input("a", "y");
-        EXPECT_EQ(browser.GetVariable("a"), "x;;y");
+        TDeckBuilder(browser).Card("c1").Input("a", "").Input("a", "x").Card("c2").Input("a", "y");
+        EXPECT_EQ(browser.GetVariable("a"), "");
+        browser.SetVariable("a", "typed");
+        EXPECT_EQ(browser.GetVariable("a"), "typed");
+        EXPECT_EQ(browser.ExpandText("$(a)"), "typed");
+        EXPECT_EQ(browser.WMLDeck.CardList[1].Card->Elements[0].Object->VarObject.VarValue, "typed");
+        // A list of several choices keeps its own joined value.
+        browser.SetVariable("a", "a;c");
+        EXPECT_EQ(browser.GetVariable("a"), "a;c");
     }
 
-    TEST(Variables, ExpandTextExpandsOnlyTheFirstReferenceAndDecodes)
+    TEST(Variables, ExpandTextExpandsEveryReferenceAndDecodes)
     {
         TWMLBrowser browser;
-        TDeckBuilder(browser).Card("c1").Input("q", "wap").Input("x.", "dot").Input("e", "a&amp;b c");
+        TDeckBuilder(browser).Card("c1").Input("q", "wap").Input("age", "7").Input("e", "a&amp;b c");
         const std::vector<TCase> cases = {
-            { "You typed $(q) and $(q)", "You typed wap and $(q)" },
-            { "$a or $(q)", "$a or wap" },
+            { "You typed $(q) and $(q)", "You typed wap and wap" },
+            { "Hello $(q), you are $(age)", "Hello wap, you are 7" },
+            { "$a or $(q)", " or wap" },
             { "Price: $$5", "Price: $5" },
             { "$$(q) $(q)", "$(q) wap" },
             { "$(q:escape)!", "wap!" },
-            // Punctuation belongs to the name: "$q," asks for the variable named "q,".
-            { "$q, $q", " $q" },
-            { "$x. is $q", "dot is $q" },
+            { "$(e:e)", "a%26b%20c" },
+            // A name is a WML name: punctuation ends it.
+            { "$q, $q.", "wap, wap." },
+            { "[$q_2|$q2|$_q]", "[||]" },
             { "$(e)", "a&b c" },
             { "cost $ 5", "cost $ 5" },
             { "ends in $", "ends in $" },
             { "$(q", "$(q" },
+            { "$(q:bad) $(1q) $1", "$(q:bad) $(1q) $1" },
             { "$(nobody)x", "x" },
             { "a  b&amp;lt;", "a b<" },
             { "$$$", "$$" },
@@ -253,7 +270,7 @@ namespace {
         }
     }
 
-    TEST(Variables, EmptyCurrentValuesFallBackToTheInitialOnesInAddressesOnly)
+    TEST(Variables, EmptyCurrentValuesFallBackToTheInitialOnes)
     {
         TWMLBrowser browser;
         TDeckBuilder builder(browser);
@@ -262,8 +279,8 @@ namespace {
         select.VarObject.VarValue.clear();
         select.VarObject.iVarValue.clear();
         EXPECT_EQ(browser.ReplaceVariables("$(s)/$(is)", false), "v/2");
-        EXPECT_EQ(browser.GetVariable("s"), "");
-        EXPECT_EQ(browser.ExpandText("[$(is)]"), "[]");
+        EXPECT_EQ(browser.GetVariable("s"), "v");
+        EXPECT_EQ(browser.ExpandText("[$(is)]"), "[2]");
     }
 
     TEST(Variables, ParsedDeckCarriesInputsPostFieldsAndSetVars)
@@ -277,7 +294,12 @@ You typed $(q).</p></card>
 <p>x</p></card></wml>)WML");
         ASSERT_TRUE(browser.WMLDeck.Parse(lines));
         EXPECT_EQ(browser.ReplaceVariables("s?q=$(q)", true), "s?q=a%20b");
-        EXPECT_EQ(browser.SendStream, std::optional<std::string>("u=a+b"));
+        const wml::TWMLElementList& first = browser.WMLDeck.CardList[0].Card->Elements;
+        std::size_t link = 0;
+        while (link < first.size() && first[link].Object->Class() != wml::TWMLClass::Link)
+            ++link;
+        const wml::TWMLPostFields fields = wml::LinkPostFields(first, link);
+        EXPECT_EQ(browser.FormData(fields), "u=a+b");
 
         const wml::TWMLObject* button = nullptr;
         for (const auto& entry : browser.WMLDeck.CardList) {
@@ -291,7 +313,7 @@ You typed $(q).</p></card>
         EXPECT_EQ(browser.GetVariable("q"), "new&amp;x");
         EXPECT_EQ(browser.ExpandText("You typed $(q)."), "You typed new&x.");
         EXPECT_EQ(browser.ReplaceVariables("s?q=$(q)&raw=$(q:N)", true), "s?q=new%26x&raw=new&amp;x");
-        EXPECT_EQ(browser.SendStream, std::optional<std::string>("u=new%26x"));
+        EXPECT_EQ(browser.FormData(fields), "u=new%26x");
     }
 
     TEST(Variables, HostileTextsGoThroughInLinearTime)

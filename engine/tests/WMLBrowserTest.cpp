@@ -186,7 +186,7 @@ namespace {
         EXPECT_TRUE(CacheFiles().empty());
     }
 
-    TEST_F(WMLBrowserTest, PostSendsTheDeckFieldsOrFailsWithoutADeck)
+    TEST_F(WMLBrowserTest, PostSendsTheLinksFieldsOrFailsWithoutADeck)
     {
         // Without cards there is nothing to post: the client refuses before connecting.
         browser.Navigate(server.Url("/form"), true, false, true);
@@ -199,13 +199,16 @@ namespace {
                                    "<postfield name=\"n\" value=\"2\"/></go></a></p></card>")));
         browser.Navigate(server.Url("/f.wml"), true, false, false);
         ASSERT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "f" }));
-        browser.ReplaceVariables("", true);
-        ASSERT_TRUE(browser.SendStream.has_value());
-        const std::string expectedBody = *browser.SendStream;
-        EXPECT_NE(expectedBody.find("n=2"), std::string::npos);
+        const wml::TWMLElementList& elements = browser.WMLDeck.CardList[0].Card->Elements;
+        std::size_t link = 0;
+        while (link < elements.size() && elements[link].Object->Class() != wml::TWMLClass::Link)
+            ++link;
+        ASSERT_LT(link, elements.size());
+        const std::string expectedBody = "who=a%26b%3Dc+d&n=2";
+        EXPECT_EQ(browser.FormData(wml::LinkPostFields(elements, link)), expectedBody);
 
         server.AddResponse(Ok(kOtherDeck));
-        browser.Navigate("/form", true, false, true);
+        browser.NavigateTask("/form", true, true, wml::LinkPostFields(elements, link));
         ASSERT_EQ(server.RequestCount(), 2u);
         const std::string request = server.Requests()[1];
         EXPECT_EQ(FirstLine(request), "POST /form HTTP/1.0");

@@ -113,7 +113,9 @@ namespace {
         EXPECT_EQ(lines[0].rfind(R"({"deck":{"accepted":true,"cards":2,"Template":"<template>)", 0), 0u)
             << lines[0];
         EXPECT_EQ(lines[1].rfind(R"({"card":{"index":0,"ID":"first","Title":"First","NewContext":true,)"
-                                 R"("OnTimerURL":"#second","elements":)",
+                                 R"("OnTimerURL":"#second","OnEnterForward":null,"OnEnterBackward":null,)"
+                                 R"("OnTimer":{"Kind":"go","Href":"#second","Post":false,"PostFields":[],)"
+                                 R"("SetVarNames":[],"SetVarValues":[]},"elements":)",
                       0),
             0u)
             << lines[1];
@@ -266,11 +268,15 @@ namespace {
                 R"x({"url":"s?q=x%3Dy&z=$(z)"})x" },
             { { "vars", deck, "--set", "q=1", "--set", "q=2", "--text", "q is $(q)" },
                 R"({"text":"q is 2"})" },
-            { { "vars", deck, "--set", "nobody=1", "--text", "[$(nobody)]" }, R"({"text":"[]"})" },
+            // A name no record holds is kept all the same.
+            { { "vars", deck, "--set", "nobody=1", "--text", "[$(nobody)]" }, R"({"text":"[1]"})" },
             { { "vars", deck, "--text", "a  b &amp;lt; $$" }, R"({"text":"a b < $"})" },
-            { { "vars", deck, "--post" }, R"({"body":"u=bob"})" },
+            // The body holds the fields of the link whose go leads to the address, and only those.
+            { { "vars", deck, "--post" }, R"({"body":""})" },
             { { "vars", deck, "--url", "p.cgi", "--post", "--text", "" },
-                R"({"url":"p.cgi","body":"u=bob","text":""})" },
+                R"({"url":"p.cgi","body":"","text":""})" },
+            { { "vars", deck, "--url", "post.cgi", "--post" }, R"({"url":"post.cgi","body":"u=bob"})" },
+            { { "vars", deck, "--url", "post.cgi" }, R"({"url":"post.cgi?u=bob"})" },
         };
         for (const Case& c : cases) {
             const TRun run = RunArgs(c.args);
@@ -299,7 +305,7 @@ namespace {
             R"({"class":")" + className
                 + R"(","key":"Link","Alignment":1,)"
                   R"("TextFont":{"Name":"Arial","Size":10,"Bold":false,"Italic":true,"Underline":false},)"
-                  R"("Text":"caf\u00e9 \"x\"\n","Link":"#b","JumpID":4096,"Post":false,)"
+                  R"("Text":"caf\u00e9 \"x\"\n","Link":"#b","JumpID":4096,"Post":false,"Refresh":false,)"
                   R"("VarObject":{"VarName":"","VarValue":"","iVarName":"","iVarValue":"","NameList":[],)"
                   R"("ValueList":[],"OnPickList":[],"SetVarNames":["a","b"],"SetVarValues":["1",""],)"
                   R"("DefaultValue":"","DefaultIValue":"","PostVariable":false}})");

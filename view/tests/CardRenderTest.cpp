@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -533,14 +534,15 @@ namespace {
         browser.WMLDeck.Parse(base::SplitLines(Deck(cards)));
         renderer.DeckReplacing();
         input->setText("into the new deck");
-        EXPECT_EQ(browser.GetVariable("who"), "");
+        // What was typed before stays in the browser context; the old widget adds nothing.
+        EXPECT_EQ(browser.GetVariable("who"), "before");
         EXPECT_EQ(button->VarObject(), nullptr);
 
         // Rendering it replaces the widgets; the old ones leave through the event loop.
         Render();
         ASSERT_FALSE(input.isNull());
         input->setText("queued signal of a widget on its way out");
-        EXPECT_EQ(browser.GetVariable("who"), "");
+        EXPECT_EQ(browser.GetVariable("who"), "before");
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(input.isNull());
         EXPECT_TRUE(multiple.isNull());
@@ -650,6 +652,83 @@ namespace {
 
         renderer.RichViewJump(4242);
         EXPECT_EQ(host.Caption, "Pivrel 2.2 - Zed") << "a number without a link does nothing";
+    }
+
+    TEST_F(CardRender, SameNamedInputsOnTwoCardsAreOneVariable)
+    {
+        Show(R"(<card id="a"><p><input name="city"/><a href="#b">On</a></p></card>)"
+             R"(<card id="b"><p>City: <input name="city"/> $(city)</p></card>)",
+            "http://host/deck.wml#a");
+        Widgets<TPVInput>().at(0)->setText("Bern");
+        EXPECT_EQ(browser.GetVariable("city"), "Bern");
+        Render("http://host/deck.wml#b");
+        EXPECT_EQ(Widgets<TPVInput>().at(0)->text().toStdString(), "Bern");
+        Widgets<TPVInput>().at(0)->setText("Basel");
+        EXPECT_EQ(browser.GetVariable("city"), "Basel");
+        EXPECT_EQ(browser.ExpandText("$(city)"), "Basel");
+    }
+
+    TEST_F(CardRender, InputsKeepToTheirFormatAndCommitOnlyCompleteValues)
+    {
+        Show(
+            R"(<card id="f"><p><input name="tel" format="NNN\-NNNN"/><input name="pw" type="password"/>)"
+            R"(<input name="opt" format="N" emptyok="true"/><input name="req" emptyok="false" value="x"/></p></card>)");
+        const std::vector<TPVInput*> inputs = Widgets<TPVInput>();
+        ASSERT_EQ(inputs.size(), 4u);
+        TPVInput& tel = *inputs[0];
+        EXPECT_TRUE(tel.Incomplete());
+
+        struct TTyping {
+            std::string Typed;
+            std::string Shown;
+            bool Incomplete;
+            std::string Variable;
+        };
+
+        const std::vector<TTyping> typing = {
+            { "555", "555", true, "" },
+            { "5551", "555-1", true, "" },
+            { "555123a", "555-123", true, "" },
+            { "5551234", "555-1234", false, "555-1234" },
+            { "55512345", "555-1234", false, "555-1234" },
+            { "55", "55", true, "555-1234" },
+        };
+        for (const TTyping& t : typing) {
+            tel.clear();
+            for (char c : t.Typed)
+                tel.insert(QString(QChar(c)));
+            EXPECT_EQ(tel.text().toStdString(), t.Shown) << t.Typed;
+            EXPECT_EQ(tel.Incomplete(), t.Incomplete) << t.Typed;
+            EXPECT_EQ(browser.GetVariable("tel"), t.Variable) << t.Typed;
+        }
+        EXPECT_EQ(inputs[1]->echoMode(), QLineEdit::Password);
+        EXPECT_FALSE(inputs[2]->Incomplete());
+        inputs[3]->setText("");
+        EXPECT_TRUE(inputs[3]->Incomplete());
+        EXPECT_EQ(browser.GetVariable("req"), "x");
+    }
+
+    TEST_F(CardRender, LinksRunTheirTasksAndButtonsCarryTheirFields)
+    {
+        Show(R"(<card id="c"><do type="accept" label="Send"><go href="s" method="post">)"
+             R"~(<postfield name="a" value="$(n)"/></go></do>)~"
+             R"(<p>n=$(n) <a>Reset<refresh><setvar name="n" value="0"/></refresh></a></p></card>)");
+        const TPVBtn* send = Widgets<TPVBtn>().at(0);
+        EXPECT_TRUE(send->Post());
+        EXPECT_EQ(send->PostFields(), (wml::TWMLPostFields { { "a", "$(n)" } }));
+
+        int renders = 0;
+        browser.OnParseComplete = [&](engine::TWMLBrowser&) {
+            ++renders;
+            renderer.RenderCard(browser, view, host);
+        };
+        browser.SetVariable("n", "5");
+        renderer.RichViewJump(kFirstCardJumpNo);
+        EXPECT_EQ(renders, 1);
+        EXPECT_EQ(browser.GetVariable("n"), "0");
+        const std::vector<TItemRow> rows = Rows();
+        EXPECT_TRUE(
+            std::any_of(rows.begin(), rows.end(), [](const TItemRow& row) { return row.Text == "n=0 "; }));
     }
 
 } // namespace
