@@ -9,28 +9,51 @@ namespace pivrel::wml {
 
 namespace {
 
-    // What a record costs besides its text, so that a flood of empty records is limited as well.
-    constexpr std::size_t kRecordBytes = 64;
+    // What a string holds beyond its own object: nothing while its text fits in place.
+    std::size_t HeapBytes(const std::string& text)
+    {
+        static const std::size_t inPlace = std::string().capacity();
+        return text.capacity() > inPlace ? text.capacity() + 1 : 0;
+    }
 
     std::size_t ListBytes(const TStringList& list)
     {
-        std::size_t bytes = 0;
+        std::size_t bytes = list.capacity() * sizeof(std::string);
         for (const std::string& entry : list)
-            bytes += entry.size();
+            bytes += HeapBytes(entry);
         return bytes;
     }
 
     std::size_t VariableBytes(const TWMLVariable& v)
     {
-        return v.VarName.size() + v.VarValue.size() + v.iVarName.size() + v.iVarValue.size()
+        return HeapBytes(v.VarName) + HeapBytes(v.VarValue) + HeapBytes(v.iVarName) + HeapBytes(v.iVarValue)
             + ListBytes(v.NameList) + ListBytes(v.ValueList) + ListBytes(v.OnPickList)
-            + ListBytes(v.SetVarNames) + ListBytes(v.SetVarValues) + v.DefaultValue.size()
-            + v.DefaultIValue.size();
+            + ListBytes(v.SetVarNames) + ListBytes(v.SetVarValues) + HeapBytes(v.DefaultValue)
+            + HeapBytes(v.DefaultIValue);
     }
 
-    std::size_t ObjectBytes(const TWMLObject& record)
+    // What one more entry of the element list costs: the entry, and as much again for the room
+    // the list keeps when it grows.
+    constexpr std::size_t kElementBytes = 2 * sizeof(TWMLElement);
+
+    // The record's place in the record pool, rounded as the pool rounds it.
+    constexpr std::size_t PooledSize(std::size_t size)
     {
-        return kRecordBytes + record.WMLCode.size() + VariableBytes(record.VarObject);
+        return (size + 15) / 16 * 16;
+    }
+
+    // What a record of class T costs with the strings every record has; its own strings are added
+    // by whoever knows them.
+    template <class T> std::size_t ObjectBytes(const T& record)
+    {
+        return PooledSize(sizeof(T)) + kElementBytes + HeapBytes(record.WMLCode)
+            + HeapBytes(record.TextFont.Name) + VariableBytes(record.VarObject);
+    }
+
+    // The least a record of class T can cost, known before it is built.
+    template <class T> constexpr std::size_t EmptyBytes()
+    {
+        return PooledSize(sizeof(T)) + kElementBytes;
     }
 
     std::size_t SaturatingLimit(std::size_t perByte, std::size_t size, std::size_t slack)
@@ -275,14 +298,14 @@ void TCardReader::ReadPivrelVersion()
 {
     auto record = std::make_unique<TWMLPivrelVersion>();
     record->NewestVersion = Attribute(m_pivrelValue, 0, m_text.Size(), "");
-    const std::size_t bytes = ObjectBytes(*record) + record->NewestVersion.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->NewestVersion);
     m_card.Append("PIVRELVERSION", std::move(record), bytes);
 }
 
 void TCardReader::ReadDo()
 {
     const std::string_view code = ElementView(m_do);
-    if (!m_card.Affordable(kRecordBytes + 2 * code.size()))
+    if (!m_card.Affordable(EmptyBytes<TWMLBtn>() + 2 * code.size()))
         return;
     auto record = std::make_unique<TWMLBtn>();
     record->WMLCode = code;
@@ -290,8 +313,8 @@ void TCardReader::ReadDo()
     record->TextFont = m_card.TextFont;
     record->Parse(record->WMLCode);
     std::string key = record->Caption;
-    const std::size_t bytes = ObjectBytes(*record) + record->Link.size() + record->BtName.size()
-        + record->Caption.size() + record->DoType.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->BtName)
+        + HeapBytes(record->Caption) + HeapBytes(record->DoType);
     m_card.Append(std::move(key), std::move(record), bytes);
 }
 
@@ -406,10 +429,15 @@ bool TWMLCard::Parse(std::string_view code)
 
     const std::size_t gt = code.find('>');
     const std::string_view body = gt == std::string_view::npos ? code : code.substr(gt + 1);
-    std::string text;
-    text.reserve(Template.size() + body.size());
-    text.append(Template);
-    text.append(body);
+    // The template goes in front of the body; without one the body is read where it lies, since a
+    // copy would be as large as the card.
+    std::string joined;
+    if (!Template.empty()) {
+        joined.reserve(Template.size() + body.size());
+        joined.append(Template);
+        joined.append(body);
+    }
+    const std::string_view text = Template.empty() ? body : std::string_view(joined);
 
     m_byteLimit = SaturatingLimit(Limits.BytesPerInputByte, text.size(), Limits.Slack);
     m_bytesUsed = 0;
@@ -436,7 +464,7 @@ bool TWMLCard::Affordable(std::size_t bytes)
 
 void TWMLCard::Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes)
 {
-    bytes += key.size();
+    bytes += HeapBytes(key);
     if (!Affordable(bytes))
         return;
     m_bytesUsed += bytes;
@@ -449,7 +477,7 @@ void TWMLCard::AddText(std::string_view text)
     record->TextFont = TextFont;
     record->Alignment = Alignment;
     record->Text = text;
-    const std::size_t bytes = ObjectBytes(*record) + text.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Text);
     Append({}, std::move(record), bytes);
 }
 
@@ -480,7 +508,7 @@ void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post)
     record->Link = link;
     record->Text = text;
     record->Post = post;
-    const std::size_t bytes = ObjectBytes(*record) + link.size() + text.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->Text);
     Append("Link", std::move(record), bytes);
 }
 
@@ -489,13 +517,13 @@ void TWMLCard::AddTimer(std::string_view link, std::int32_t time)
     auto record = std::make_unique<TWMLTimer>();
     record->Link = link;
     record->Time = time;
-    const std::size_t bytes = ObjectBytes(*record) + link.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link);
     Append({}, std::move(record), bytes);
 }
 
 void TWMLCard::AddInput(std::string_view code)
 {
-    if (!Affordable(kRecordBytes + code.size()))
+    if (!Affordable(EmptyBytes<TWMLInput>() + code.size()))
         return;
     auto record = std::make_unique<TWMLInput>();
     record->WMLCode = code;
@@ -505,8 +533,8 @@ void TWMLCard::AddInput(std::string_view code)
     TWMLVariable* variable = &record->VarObject;
     std::string key = record->Title;
     std::string name = variable->VarName;
-    const std::size_t bytes = ObjectBytes(*record) + record->Title.size() + record->DefaultText.size()
-        + record->Size.size() + record->MaxLength.size() + name.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + HeapBytes(record->DefaultText)
+        + HeapBytes(record->Size) + HeapBytes(record->MaxLength) + sizeof(TCardVariable) + HeapBytes(name);
     const std::size_t before = Elements.size();
     Append(std::move(key), std::move(record), bytes);
     if (Elements.size() > before)
@@ -515,7 +543,7 @@ void TWMLCard::AddInput(std::string_view code)
 
 void TWMLCard::AddImage(std::string_view code)
 {
-    if (!Affordable(kRecordBytes + code.size()))
+    if (!Affordable(EmptyBytes<TWMLImage>() + code.size()))
         return;
     auto record = std::make_unique<TWMLImage>();
     record->WMLCode = code;
@@ -523,9 +551,9 @@ void TWMLCard::AddImage(std::string_view code)
     record->TextFont = TextFont;
     record->Parse(code);
     TWMLImage* image = record.get();
-    const std::size_t bytes = ObjectBytes(*record) + image->Alt.size() + image->Src.size()
-        + image->LocalSrc.size() + image->VSpave.size() + image->HSpace.size() + image->Align.size()
-        + image->Width.size() + image->Height.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(image->Alt) + HeapBytes(image->Src)
+        + HeapBytes(image->LocalSrc) + HeapBytes(image->VSpave) + HeapBytes(image->HSpace)
+        + HeapBytes(image->Align) + HeapBytes(image->Width) + HeapBytes(image->Height);
     const std::size_t before = Elements.size();
     Append("Image", std::move(record), bytes);
     if (Elements.size() > before && ImageLoader != nullptr) {
@@ -572,7 +600,7 @@ void TWMLCard::AddSelect(std::string_view code)
     record->Multiple = GetAttributeView("multiple", code, "false") != "false";
     ReadOptions(code, v);
     TWMLVariable* variable = &v;
-    const std::size_t bytes = ObjectBytes(*record) + record->Title.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + sizeof(TCardVariable);
     const std::size_t before = Elements.size();
     Append("Select", std::move(record), bytes);
     if (Elements.size() > before)

@@ -68,6 +68,13 @@ public:
 
     // Fills the card from its card element text; always true.
     bool Parse(std::string_view code);
+
+    // What the records of the last Parse cost in memory, as the byte limit counts it.
+    std::size_t RecordBytes() const { return m_bytesUsed; }
+
+    // Whether the last Parse dropped the rest of the card for the byte limit.
+    bool LimitReached() const { return m_limitReached; }
+
     void TimerExpired();
 
     void AddText(std::string_view text);
