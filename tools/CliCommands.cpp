@@ -151,6 +151,7 @@ namespace {
         case TWMLClass::Link: {
             const auto& e = static_cast<const TWMLLink&>(element);
             json.String("Text", e.Text).String("Link", e.Link).Int("JumpID", e.JumpID).Bool("Post", e.Post);
+            json.Bool("Picture", e.Picture);
             break;
         }
         case TWMLClass::Btn: {

@@ -9,6 +9,9 @@ namespace pivrel::wml {
 
 namespace {
 
+    // The face of preformatted text; every desktop has it or a fixed-width stand-in.
+    constexpr const char* kFixedFace = "Courier New";
+
     // What a string holds beyond its own object: nothing while its text fits in place.
     std::size_t HeapBytes(const std::string& text)
     {
@@ -91,6 +94,14 @@ private:
     bool DispatchStyles(std::size_t gt);
     bool DispatchStructure(std::size_t gt);
     void ReadCharacterData();
+    void AddCharacterData(std::string_view data);
+    void AddPreformatted(std::string_view data, bool beforeEnd);
+    void LineStart();
+    void BeforeInline();
+    bool AppendBlankToLastText();
+    void AddInlineLink(std::string_view link, std::string text, bool post, std::size_t end);
+    void ReadPre(bool start, std::size_t gt);
+    void ReadTable(std::size_t gt);
     void ReadPivrelVersion();
     void ReadDo();
     void ReadLink();
@@ -127,6 +138,13 @@ private:
     TAttributeSlots m_anchorHref;
     TAttributeSlots m_goHref;
     TAttributeSlots m_align;
+    // Whether the line shown so far holds anything, and whether white space was met since then:
+    // a blank shows only between two things on one line.
+    bool m_lineHasText = false;
+    bool m_pendingBlank = false;
+    bool m_inPre = false;
+    bool m_preStart = false;
+    std::string m_fontBeforePre;
 };
 
 TCardReader::TCardReader(TWMLCard& card, std::string_view text)
@@ -210,14 +228,17 @@ bool TCardReader::DispatchRecords(std::size_t gt)
         RemoveElement(m_timer, gt);
     } else if (StartsWith("<br")) {
         m_card.AddBR();
+        LineStart();
         RemoveElement(m_br, gt);
     } else if (StartsWith("<a ") || StartsWith("<a>")) {
         ReadLink();
         RemoveElement(m_a, gt);
     } else if (StartsWith("<input")) {
+        BeforeInline();
         m_card.AddInput(ElementView(m_input));
         RemoveElement(m_input, gt);
     } else if (StartsWith("<img")) {
+        BeforeInline();
         m_card.AddImage(ElementView(m_img));
         RemoveElement(m_img, gt);
     } else {
@@ -229,11 +250,10 @@ bool TCardReader::DispatchRecords(std::size_t gt)
 bool TCardReader::DispatchStyles(std::size_t gt)
 {
     TFontDesc& font = m_card.TextFont;
-    if (StartsWith("<center"))
-        m_card.AddAlignmentChange(TWMLAlignment::Center);
-    else if (StartsWith("</center"))
-        m_card.AddAlignmentChange(TWMLAlignment::Left);
-    else if (StartsWith("<small") || StartsWith("</big"))
+    if (StartsWith("<center") || StartsWith("</center")) {
+        m_card.AddAlignmentChange(m_front[1] == '/' ? TWMLAlignment::Left : TWMLAlignment::Center);
+        LineStart();
+    } else if (StartsWith("<small") || StartsWith("</big"))
         font.Size -= 2;
     else if (StartsWith("</small") || StartsWith("<big"))
         font.Size += 2;
@@ -241,9 +261,9 @@ bool TCardReader::DispatchStyles(std::size_t gt)
         font.Bold = true;
     else if (StartsWith("</strong>") || StartsWith("</b>"))
         font.Bold = false;
-    else if (StartsWith("<i>"))
+    else if (StartsWith("<i>") || StartsWith("<em>"))
         font.Italic = true;
-    else if (StartsWith("</i>"))
+    else if (StartsWith("</i>") || StartsWith("</em>"))
         font.Italic = false;
     else if (StartsWith("<u>"))
         font.Underline = true;
@@ -261,18 +281,24 @@ bool TCardReader::DispatchStructure(std::size_t gt)
         RemoveComment(gt);
         return true;
     }
-    if (StartsWith("</tr>"))
-        m_card.AddBR();
-    else if (StartsWith("<td>"))
-        m_card.AddText(" -");
-    else if (StartsWith("</td>"))
-        m_card.AddText("- ");
-    else if (StartsWith("<p")) {
+    if (StartsWith("<table") || StartsWith("<tr>") || StartsWith("<tr ") || StartsWith("<td>")
+        || StartsWith("<td ") || StartsWith("</table")) {
+        ReadTable(gt);
+        return true;
+    }
+    if (StartsWith("<pre>") || StartsWith("<pre ") || StartsWith("</pre")) {
+        ReadPre(m_front[1] != '/', gt);
+        return true;
+    }
+    if (StartsWith("<p")) {
         ReadParagraph(gt);
         return true;
-    } else if (StartsWith("</p>"))
+    } else if (StartsWith("</p>")) {
         m_card.AddAlignmentChange(TWMLAlignment::Left);
-    else if (StartsWith("<select")) {
+        LineStart();
+    } else if (StartsWith("<select")) {
+        LineStart();
+        BeforeInline();
         m_card.AddSelect(ElementView(m_select));
         RemoveElement(m_select, gt);
         return true;
@@ -290,8 +316,145 @@ void TCardReader::ReadCharacterData()
     const std::size_t gt = m_text.Find(m_gt);
     // Character data holding a ">" keeps only what follows its first ">".
     const std::size_t start = (gt != kNotFound && gt < end) ? gt + 1 : 0;
-    m_card.AddText(m_text.RestView(start, end - start));
+    if (m_inPre)
+        AddPreformatted(m_text.RestView(start, end - start), m_front.substr(end, 5) == "</pre");
+    else
+        AddCharacterData(m_text.RestView(start, end - start));
     RemoveFront(end);
+}
+
+namespace {
+
+    // The text with each run of blanks made one blank and the blanks at its ends removed.
+    std::string CollapseBlanks(std::string_view text)
+    {
+        std::string out;
+        out.reserve(text.size());
+        for (char c : text) {
+            if (c != ' ' || (!out.empty() && out.back() != ' '))
+                out += c;
+        }
+        if (!out.empty() && out.back() == ' ')
+            out.pop_back();
+        return out;
+    }
+
+} // namespace
+
+void TCardReader::LineStart()
+{
+    m_lineHasText = false;
+    m_pendingBlank = false;
+}
+
+bool TCardReader::AppendBlankToLastText()
+{
+    TWMLElementList& elements = m_card.Elements;
+    if (elements.empty() || elements.back().Object->Class() != TWMLClass::Text)
+        return false;
+    static_cast<TWMLText&>(*elements.back().Object).Text += ' ';
+    return true;
+}
+
+// A blank met before this inline content shows now, at the end of the text before it when that
+// is a text run, so that a link or a picture is not preceded by a record of its own.
+void TCardReader::BeforeInline()
+{
+    if (m_pendingBlank && m_lineHasText && !AppendBlankToLastText())
+        m_card.AddText(" ");
+    m_pendingBlank = false;
+    m_lineHasText = true;
+}
+
+void TCardReader::AddCharacterData(std::string_view data)
+{
+    if (data.empty())
+        return;
+    // Blanks at either end wait until something follows on the same line; line ends were made
+    // blanks when the deck's lines were joined.
+    const bool leading = data.front() == ' ';
+    const bool trailing = data.back() == ' ';
+    if (leading)
+        m_pendingBlank = true;
+    const bool collapsed = data.find("  ") == std::string_view::npos;
+    const std::size_t first = data.find_first_not_of(' ');
+    if (first != std::string_view::npos) {
+        const std::size_t last = data.find_last_not_of(' ');
+        const std::string_view inner = data.substr(first, last + 1 - first);
+        // The blank goes to the end of the text run before, when there is one, so that it takes
+        // that run's style rather than the next one's.
+        const bool blank = m_pendingBlank && m_lineHasText && !AppendBlankToLastText();
+        std::string text;
+        text.reserve(inner.size() + 1);
+        if (blank)
+            text += ' ';
+        if (collapsed)
+            text.append(inner);
+        else
+            text.append(CollapseBlanks(inner));
+        m_pendingBlank = false;
+        m_lineHasText = true;
+        m_card.AddText(text);
+    }
+    if (trailing)
+        m_pendingBlank = true;
+}
+
+// Preformatted text keeps its blanks; each line end is a line break, except the one right after
+// the start tag and the one right before the end tag.
+void TCardReader::AddPreformatted(std::string_view data, bool beforeEnd)
+{
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t feed = std::min(data.find('\n', pos), data.size());
+        if (feed > pos) {
+            m_card.AddText(data.substr(pos, feed - pos));
+            m_lineHasText = true;
+        }
+        if (feed == data.size())
+            break;
+        const bool first = feed == 0 && m_preStart;
+        const bool last = feed + 1 == data.size() && beforeEnd;
+        if (!first && !last) {
+            m_card.AddBR();
+            m_lineHasText = false;
+        }
+        pos = feed + 1;
+    }
+    m_preStart = false;
+}
+
+void TCardReader::ReadPre(bool start, std::size_t gt)
+{
+    if (m_lineHasText)
+        m_card.AddBR();
+    LineStart();
+    std::string& face = m_card.TextFont.Name;
+    if (start && !m_inPre) {
+        m_fontBeforePre = face;
+        face = kFixedFace;
+    } else if (!start && m_inPre) {
+        face = m_fontBeforePre;
+    }
+    m_inPre = start;
+    m_preStart = start;
+    RemoveFront(gt + 1);
+}
+
+// A table becomes line breaks that mark its start with the number of columns, each row, each
+// cell and its end; whoever shows the card lays the cells out in a grid.
+void TCardReader::ReadTable(std::size_t gt)
+{
+    LineStart();
+    if (StartsWith("<table")) {
+        const std::string_view columns = GetAttributeView("columns", m_front.substr(0, gt + 1), "");
+        m_card.AddBR("table " + std::string(columns));
+    } else if (StartsWith("</table")) {
+        m_card.AddBR("/table");
+    } else {
+        m_card.AddBR(m_front[2] == 'r' ? "row" : "cell");
+    }
+    RemoveFront(gt + 1);
 }
 
 void TCardReader::ReadPivrelVersion()
@@ -325,7 +488,7 @@ void TCardReader::ReadLink()
     const TTextRange go = FindElement(m_text, m_go, end);
     if (!go.Found()) {
         const std::string link(Attribute(m_anchorHref, 0, end, ""));
-        m_card.AddLink(link, LinkText(end, end, end), false);
+        AddInlineLink(link, LinkText(end, end, end), false, end);
         return;
     }
     const bool post = Attribute(m_method, 0, end, "") == "post";
@@ -334,7 +497,29 @@ void TCardReader::ReadLink()
     if (m_card.m_limitReached)
         return;
     const std::string link(Attribute(m_goHref, go.Pos, go.End(), ""));
-    m_card.AddLink(link, LinkText(end, go.Pos, go.End()), post);
+    AddInlineLink(link, LinkText(end, go.Pos, go.End()), post, end);
+}
+
+// The link with its text's blanks treated as any text's; an anchor holding a picture becomes a
+// picture link, the image record right after the link.
+void TCardReader::AddInlineLink(std::string_view link, std::string text, bool post, std::size_t end)
+{
+    const TTextRange image = FindElement(m_text, m_img, end);
+    const std::string_view imageCode
+        = image.Found() ? m_text.RestView(image.Pos, image.Count) : std::string_view();
+    const bool leading = !text.empty() && text.front() == ' ';
+    const bool trailing = !text.empty() && text.back() == ' ';
+    text = CollapseBlanks(text);
+    if (text.empty() && !imageCode.empty())
+        text = GetAttribute("alt", imageCode, "");
+    if (leading)
+        m_pendingBlank = true;
+    BeforeInline();
+    m_card.AddLink(link, text, post, !imageCode.empty());
+    if (!imageCode.empty() && !m_card.m_limitReached)
+        m_card.AddImage(imageCode);
+    if (trailing)
+        m_pendingBlank = true;
 }
 
 void TCardReader::ReadPostFields(std::string_view go)
@@ -389,13 +574,20 @@ std::string TCardReader::LinkText(std::size_t end, std::size_t cutFrom, std::siz
 void TCardReader::ReadParagraph(std::size_t gt)
 {
     const TTextRange paragraph = FindElement(m_text, m_p, m_text.Size());
-    const std::string_view align = Attribute(m_align, 0, paragraph.Found() ? paragraph.End() : 0, "");
+    const std::size_t end = paragraph.Found() ? paragraph.End() : 0;
+    const std::string_view align = Attribute(m_align, 0, end, "");
     if (align == "left")
         m_card.AddAlignmentChange(TWMLAlignment::Left);
     else if (align == "center")
         m_card.AddAlignmentChange(TWMLAlignment::Center);
     else if (align == "right")
         m_card.AddAlignmentChange(TWMLAlignment::Right);
+    // The wrap mode is read from the start tag only: it holds for this paragraph and those after
+    // it that do not name their own.
+    const std::string_view mode = GetAttributeView("mode", m_front.substr(0, gt + 1), "");
+    if (mode == "wrap" || mode == "nowrap")
+        m_card.AddBR(mode);
+    LineStart();
     RemoveFront(gt + 1);
 }
 
@@ -483,10 +675,16 @@ void TWMLCard::AddText(std::string_view text)
 
 void TWMLCard::AddBR()
 {
+    AddBR({});
+}
+
+void TWMLCard::AddBR(std::string_view mode)
+{
     auto record = std::make_unique<TWMLBR>();
     record->TextFont = TextFont;
     record->Alignment = Alignment;
-    const std::size_t bytes = ObjectBytes(*record);
+    record->Mode = mode;
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Mode);
     Append({}, std::move(record), bytes);
 }
 
@@ -500,7 +698,7 @@ void TWMLCard::AddAlignmentChange(TWMLAlignment alignment)
     Alignment = alignment;
 }
 
-void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post)
+void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post, bool picture)
 {
     auto record = std::make_unique<TWMLLink>();
     record->TextFont = TextFont;
@@ -508,6 +706,7 @@ void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post)
     record->Link = link;
     record->Text = text;
     record->Post = post;
+    record->Picture = picture;
     const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->Text);
     Append("Link", std::move(record), bytes);
 }
@@ -574,7 +773,7 @@ namespace {
             if (!range.Found())
                 break;
             const std::string element = rest.Extract(range.Pos, range.Count);
-            variable.NameList.push_back(GetElementText(element));
+            variable.NameList.push_back(CollapseBlanks(GetElementTextView(element)));
             variable.ValueList.push_back(GetAttribute("value", element, ""));
             variable.OnPickList.push_back(GetAttribute("onpick", element, ""));
             rest.Remove(range.Pos, range.Count);

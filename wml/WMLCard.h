@@ -79,8 +79,11 @@ public:
 
     void AddText(std::string_view text);
     void AddBR();
+    // A line break that also marks a change of layout: "wrap" and "nowrap" for the paragraphs
+    // that follow, "table N" (N the columns as written), "row", "cell" and "/table" for a table.
+    void AddBR(std::string_view mode);
     void AddAlignmentChange(TWMLAlignment alignment);
-    void AddLink(std::string_view link, std::string_view text, bool post);
+    void AddLink(std::string_view link, std::string_view text, bool post, bool picture = false);
     void AddTimer(std::string_view link, std::int32_t time);
     void AddInput(std::string_view code);
     void AddImage(std::string_view code);

@@ -128,6 +128,9 @@ public:
     std::string Link;
     std::int32_t JumpID = 0;
     bool Post = false;
+    // The link is a picture: the image record that follows it. Text is then the anchor's text or,
+    // when it has none, the picture's alternative text, shown when there is no picture.
+    bool Picture = false;
 };
 
 class TWMLBtn : public TWMLObject
@@ -145,6 +148,10 @@ public:
     // Code is the whole do element.
     void Parse(std::string_view code);
 };
+
+// The caption of a do button without a label: "OK" for accept (and for a do without a type),
+// "Back" for prev, and so on; any other type is its own caption.
+std::string CaptionForDoType(std::string_view type);
 
 class TWMLTimer : public TWMLObject
 {

@@ -189,6 +189,40 @@ namespace {
         }
     }
 
+    // What a card reads as, its text runs and link texts one after the other, a line break as "|".
+    std::string CardText(const TWMLCard& card)
+    {
+        std::string out;
+        for (const TWMLElement& element : card.Elements) {
+            if (element.Object->Class() == TWMLClass::Text)
+                out += static_cast<const TWMLText&>(*element.Object).Text;
+            else if (element.Object->Class() == TWMLClass::Link)
+                out += static_cast<const TWMLLink&>(*element.Object).Text;
+            else if (element.Object->Class() == TWMLClass::BR)
+                out += "|";
+        }
+        return out;
+    }
+
+    // Decks as authors write them, one element or phrase per line.
+    TEST(WMLDeckParse, LineEndsSeparateWordsAsAuthorsExpect)
+    {
+        const std::pair<TStringList, const char*> cases[] = {
+            { { "<wml><card><p>", "<a href=\"#k\">Kino</a>", "<a href=\"#w\">Wetter</a>",
+                  "<a href=\"#b\">Bus</a>", "</p></card></wml>" },
+                "Kino Wetter Bus" },
+            { { "<wml><card><p>", "word", "<b>bold</b>", "</p></card></wml>" }, "word bold" },
+            { { "<wml><card><p>", "  First line", "", "  <br/>", "second", "</p>", "</card></wml>" },
+                "First line|second" },
+            { { "<wml><card><p><pre>", "a  b", "  c", "</pre></p></card></wml>" }, "a  b|  c|" },
+        };
+        for (const auto& [lines, text] : cases) {
+            TWMLDeck deck;
+            ASSERT_TRUE(deck.Parse(lines));
+            EXPECT_EQ(CardText(*deck.CardList[0].Card), text) << lines[1];
+        }
+    }
+
     TEST(WMLDeckParse, HostileDecksFinish)
     {
         const auto repeat = [](std::string_view piece, std::size_t times) {
