@@ -156,6 +156,24 @@ namespace {
         return expand(kept);
     }
 
+    // The decoded picture of the picture link at index i, or null when the link shows as text.
+    const wml::TWMLImage* ShownPicture(const wml::TWMLElementList& elements, std::size_t i)
+    {
+        const auto& link = static_cast<const wml::TWMLLink&>(*elements[i].Object);
+        if (!link.Picture || i + 1 >= elements.size() || !elements[i + 1].Object
+            || elements[i + 1].Object->Class() != wml::TWMLClass::Image)
+            return nullptr;
+        const auto* picture = static_cast<const wml::TWMLImage*>(elements[i + 1].Object.get());
+        return picture->SourceWidth > 0 ? picture : nullptr;
+    }
+
+    // A picture link whose anchor has text of its own shows it beside the picture, as a second
+    // hot link to the same address numbered right after the picture.
+    bool ShowsTextBeside(const wml::TWMLLink& link, const wml::TWMLImage& picture)
+    {
+        return !link.Text.empty() && link.Text != picture.Alt;
+    }
+
     wml::TWMLCard* ShownCard(const wml::TWMLDeck& deck)
     {
         if (deck.CurrentCard < 0 || std::size_t(deck.CurrentCard) >= deck.CardList.size())
@@ -430,21 +448,23 @@ void TCardRenderer::RenderElements(
         case wml::TWMLClass::Link: {
             auto* link = static_cast<wml::TWMLLink*>(object);
             link->JumpID = run.NextJump();
-            wml::TWMLObject* next = i + 1 < elements.size() ? elements[i + 1].Object.get() : nullptr;
-            if (!link->Picture || next == nullptr || next->Class() != wml::TWMLClass::Image) {
+            // The picture is the link; without a decoded picture its text is.
+            const wml::TWMLImage* picture = ShownPicture(elements, i);
+            if (picture == nullptr) {
                 view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
-                break;
-            }
-            // The picture is the link; without a decoded picture its alternative text is.
-            const auto& picture = static_cast<const wml::TWMLImage&>(*next);
-            if (picture.SourceWidth > 0) {
-                auto* image = new TPVImage(view.viewport());
-                image->Build(picture, expand, host.CardDisplaySettings().Transparent);
-                view.AppendHotControl(image, -1);
             } else {
-                view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
+                auto* image = new TPVImage(view.viewport());
+                image->Build(*picture, expand, host.CardDisplaySettings().Transparent);
+                view.AppendHotControl(image, -1);
+                if (ShowsTextBeside(*link, *picture)) {
+                    run.NextJump();
+                    view.AppendText(" ", TextStyleFor(link->TextFont));
+                    view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
+                }
             }
-            ++i;
+            if (link->Picture && i + 1 < elements.size() && elements[i + 1].Object
+                && elements[i + 1].Object->Class() == wml::TWMLClass::Image)
+                ++i;
             break;
         }
         case wml::TWMLClass::BR: {
@@ -587,11 +607,14 @@ std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(const wml::TWMLDeck& d
     const wml::TWMLCard* card = ShownCard(deck);
     if (card == nullptr)
         return std::nullopt;
-    for (const wml::TWMLElement& element : card->Elements) {
-        if (!element.Object || element.Object->Class() != wml::TWMLClass::Link)
+    const wml::TWMLElementList& elements = card->Elements;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (!elements[i].Object || elements[i].Object->Class() != wml::TWMLClass::Link)
             continue;
-        const auto& link = static_cast<const wml::TWMLLink&>(*element.Object);
-        if (link.JumpID == jumpNo)
+        const auto& link = static_cast<const wml::TWMLLink&>(*elements[i].Object);
+        const wml::TWMLImage* picture = ShownPicture(elements, i);
+        if (link.JumpID == jumpNo
+            || (picture != nullptr && ShowsTextBeside(link, *picture) && link.JumpID + 1 == jumpNo))
             return TFoundLink { link.Link, link.Post };
     }
     return std::nullopt;

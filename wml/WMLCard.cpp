@@ -341,6 +341,24 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // The character data of an element: everything outside its tags.
+    std::string CharacterData(std::string_view element)
+    {
+        std::string out;
+        bool inTag = false;
+        for (char c : element) {
+            if (c == '<' || c == '>')
+                inTag = c == '<';
+            else if (!inTag)
+                out += c;
+        }
+        return out;
+    }
+
+} // namespace
+
 void TCardReader::LineStart()
 {
     m_lineHasText = false;
@@ -507,6 +525,9 @@ void TCardReader::AddInlineLink(std::string_view link, std::string text, bool po
     const TTextRange image = FindElement(m_text, m_img, end);
     const std::string_view imageCode
         = image.Found() ? m_text.RestView(image.Pos, image.Count) : std::string_view();
+    // Beside a picture the text may stand after it too, as in an icon followed by its label.
+    if (!imageCode.empty())
+        text = CharacterData(m_text.RestView(0, end));
     const bool leading = !text.empty() && text.front() == ' ';
     const bool trailing = !text.empty() && text.back() == ' ';
     text = CollapseBlanks(text);

@@ -128,8 +128,8 @@ public:
     std::string Link;
     std::int32_t JumpID = 0;
     bool Post = false;
-    // The link is a picture: the image record that follows it. Text is then the anchor's text or,
-    // when it has none, the picture's alternative text, shown when there is no picture.
+    // The link is a picture: the image record that follows it. Text is then all the anchor's text
+    // (before and after the picture) or, when it has none, the picture's alternative text.
     bool Picture = false;
 };
 

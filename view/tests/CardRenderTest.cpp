@@ -715,7 +715,7 @@ namespace {
         Show(R"WML(<card id="c" title="Pictures"><p>
 <a href="kino.wml"><img src="kino.wbmp" alt="Kino"/></a>
 <a href="menu.wml"><img src="missing.wbmp" alt="Menu"/></a>
-<a href="bus.wml">Bus</a></p></card>)WML");
+<a href="bus.wml">Bus</a> <a href="icon.wml"><img src="i.wbmp" alt="*"/>Label</a> <a href="end.wml">End</a></p></card>)WML");
         std::vector<std::string> shown;
         for (const TRVItem& item : view.Items()) {
             if (item.Info.JumpNo < 0)
@@ -725,9 +725,11 @@ namespace {
                 = item.Info.StyleNo == rvsHotspot && qobject_cast<TPVImage*>(item.Info.Gr.data());
             shown.push_back((found ? found->Link : "missing") + "|" + (picture ? "picture" : item.Text));
         }
-        EXPECT_EQ(shown, (std::vector<std::string> { "kino.wml|picture", "menu.wml|Menu", "bus.wml|Bus" }));
+        EXPECT_EQ(shown,
+            (std::vector<std::string> { "kino.wml|picture", "menu.wml|Menu", "bus.wml|Bus",
+                "icon.wml|picture", "icon.wml|Label", "end.wml|End" }));
         const std::vector<TPVImage*> images = Widgets<TPVImage>();
-        ASSERT_EQ(images.size(), 1u);
+        ASSERT_EQ(images.size(), 2u);
         EXPECT_TRUE(images[0]->testAttribute(Qt::WA_TransparentForMouseEvents));
 
         // Hovering and clicking the picture act on its link.

@@ -421,6 +421,9 @@ namespace {
                 { "TWMLLink[Link] a0 s10 'Kino' -> k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
             { "<a>Kino <img src=\"k.wbmp\" alt=\"K\"/><go href=\"#k\"></go></a>",
                 { "TWMLLink[Link] a0 s10 'Kino' -> #k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
+            // An icon followed by its label: the label is the link's text.
+            { "<a href=\"k\"><img src=\"k.wbmp\" alt=\"*\"/> Kino <b>now</b></a>",
+                { "TWMLLink[Link] a0 s10 'Kino now' -> k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
             { "<a href=\"k\"><img src=\"k.wbmp\"/></a>",
                 { "TWMLLink[Link] a0 s10 '' -> k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
             { "<a href=\"k\">Kino</a><img src=\"p.wbmp\"/>",
