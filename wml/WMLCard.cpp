@@ -402,17 +402,16 @@ void TCardReader::AddCharacterData(std::string_view data)
         // The blank goes to the end of the text run before, when there is one, so that it takes
         // that run's style rather than the next one's.
         const bool blank = m_pendingBlank && m_lineHasText && !AppendBlankToLastText();
-        std::string text;
-        text.reserve(inner.size() + 1);
-        if (blank)
-            text += ' ';
-        if (collapsed)
-            text.append(inner);
-        else
-            text.append(CollapseBlanks(inner));
         m_pendingBlank = false;
         m_lineHasText = true;
-        m_card.AddText(text);
+        // Most runs are taken as they stand, without a copy of their own.
+        if (!blank && collapsed) {
+            m_card.AddText(inner);
+        } else {
+            std::string text(blank ? " " : "");
+            text.append(collapsed ? std::string(inner) : CollapseBlanks(inner));
+            m_card.AddText(text);
+        }
     }
     if (trailing)
         m_pendingBlank = true;
