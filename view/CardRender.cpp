@@ -80,7 +80,7 @@ namespace {
                 info.StyleName += (bits & 2) ? " Italic" : "";
                 info.StyleName += (bits & 4) ? " Underline" : "";
                 info.StyleName += (bits & 8) ? " Fixed" : "";
-                info.FontName = (bits & 8) ? std::string(kFixedFace) : "Arial";
+                info.FontName = (bits & 8) ? std::string(wml::kFixedFace) : "Arial";
                 info.Size = kSizes[size];
                 // The low three bits are fsBold, fsItalic and fsUnderline.
                 info.Style = bits & (fsBold | fsItalic | fsUnderline);
@@ -143,7 +143,7 @@ namespace {
     // which expanding does not collapse and at which no line breaks.
     std::string ExpandRun(const std::string& text, const base::TFontDesc& font, const TTextExpander& expand)
     {
-        if (font.Name != kFixedFace || text.find(' ') == std::string::npos)
+        if (font.Name != wml::kFixedFace || text.find(' ') == std::string::npos)
             return expand(text);
         std::string kept;
         kept.reserve(text.size() * 2);
@@ -324,7 +324,7 @@ void TCardRenderer::SetupView(TRichView& view)
 
 int TCardRenderer::TextStyleFor(const base::TFontDesc& font)
 {
-    const bool fixed = font.Name == kFixedFace;
+    const bool fixed = font.Name == wml::kFixedFace;
     if (font.Underline || fixed)
         return kFirstExtraStyle + 16 * SizeClass(font.Size) + (font.Bold ? 1 : 0) + (font.Italic ? 2 : 0)
             + (font.Underline ? 4 : 0) + (fixed ? 8 : 0);

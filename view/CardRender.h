@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace pivrel::engine {
 class TWMLBrowser;
@@ -42,8 +41,6 @@ inline constexpr int kStyleNewLine = 15;
 // The styles of underlined and of fixed-width text follow the sixteen above: 16 per size (8, 10,
 // 12 points), numbered by the style bits bold 1, italic 2, underline 4, fixed width 8.
 inline constexpr int kFirstExtraStyle = 16;
-// The face that marks preformatted text in a record's font.
-inline constexpr std::string_view kFixedFace = "Courier New";
 
 // Paragraph styles of the card sheet; the last three are those of paragraphs whose lines are not
 // broken (left, centred, right), which the view scrolls sideways.

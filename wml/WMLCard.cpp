@@ -9,9 +9,6 @@ namespace pivrel::wml {
 
 namespace {
 
-    // The face of preformatted text; every desktop has it or a fixed-width stand-in.
-    constexpr const char* kFixedFace = "Courier New";
-
     // What a string holds beyond its own object: nothing while its text fits in place.
     std::size_t HeapBytes(const std::string& text)
     {
@@ -449,7 +446,7 @@ void TCardReader::ReadPre(bool start, std::size_t gt)
     std::string& face = m_card.TextFont.Name;
     if (start && !m_inPre) {
         m_fontBeforePre = face;
-        face = kFixedFace;
+        face = std::string(kFixedFace);
     } else if (!start && m_inPre) {
         face = m_fontBeforePre;
     }

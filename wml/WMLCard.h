@@ -13,6 +13,10 @@ namespace pivrel::wml {
 
 enum class TWMLCardStyles : int { csList = 0, csSet = 1 };
 
+// The face of the running font inside preformatted text; desktops without it have a fixed-width
+// stand-in under this name.
+inline constexpr std::string_view kFixedFace = "Courier New";
+
 // Fetches and decodes a card's picture into its record while the card is parsed. The picture
 // subsystem implements it; without one, an image record keeps an empty picture.
 class TCardImageLoader

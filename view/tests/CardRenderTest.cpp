@@ -672,14 +672,14 @@ namespace {
 
     TEST_F(CardRender, FixedWidthAndUnderlinedTextHaveStylesOfTheirOwn)
     {
-        const std::string_view fixed = kFixedFace;
+        const std::string_view fixed = wml::kFixedFace;
         for (const TFontInfo& info : style.TextStyles()) {
             if (info.StyleName.find(" Fixed") != std::string::npos) {
                 EXPECT_EQ(info.FontName, fixed) << info.StyleName;
             }
         }
         base::TFontDesc font;
-        font.Name = std::string(kFixedFace);
+        font.Name = std::string(wml::kFixedFace);
         EXPECT_EQ(TCardRenderer::TextStyleFor(font), 40);
         EXPECT_EQ(style.TextStyles()[40].StyleName, "Normal Fixed");
         EXPECT_EQ(style.TextStyles()[37].StyleName, "Normal Bold Underline");
