@@ -115,7 +115,8 @@ void TRichView::AppendControl(std::string_view name, QWidget* control, bool cent
 
 void TRichView::AppendHotControl(QWidget* control, int paraNo)
 {
-    AppendControl("", control, false, paraNo);
+    // Centred on the line, as the card's other pictures are.
+    AppendControl("", control, true, paraNo);
     m_items->back().Info.StyleNo = rvsHotspot;
     if (control)
         control->setAttribute(Qt::WA_TransparentForMouseEvents);
