@@ -670,24 +670,6 @@ namespace {
         }
     };
 
-    TEST_F(CardRender, FixedWidthAndUnderlinedTextHaveStylesOfTheirOwn)
-    {
-        const std::string_view fixed = wml::kFixedFace;
-        for (const TFontInfo& info : style.TextStyles()) {
-            if (info.StyleName.find(" Fixed") != std::string::npos) {
-                EXPECT_EQ(info.FontName, fixed) << info.StyleName;
-            }
-        }
-        base::TFontDesc font;
-        font.Name = std::string(wml::kFixedFace);
-        EXPECT_EQ(TCardRenderer::TextStyleFor(font), 40);
-        EXPECT_EQ(style.TextStyles()[40].StyleName, "Normal Fixed");
-        EXPECT_EQ(style.TextStyles()[37].StyleName, "Normal Bold Underline");
-        EXPECT_EQ(style.TextStyles()[37].Style, fsBold | fsUnderline);
-        EXPECT_TRUE(style.ParaStyles()[kParaNoWrapOffset + kParaCentered].NoWrap);
-        EXPECT_EQ(style.ParaStyles()[kParaNoWrapOffset + kParaCentered].Alignment, rvaCenter);
-    }
-
     TEST_F(CardRender, PreformattedBlanksStayAndNoWrapParagraphsScrollSideways)
     {
         Show("<card id=\"c\" title=\"t\"><p><pre>a  b\n c</pre>"
@@ -695,16 +677,20 @@ namespace {
             + std::string(300, 'x') + " y</p></p></card>");
         std::vector<std::string> texts;
         std::vector<int> paras;
+        std::vector<std::string> faces;
         for (const TRVItem& item : view.Items()) {
             if (!item.Text.empty()) {
                 texts.push_back(item.Text);
                 paras.push_back(item.Info.ParaNo);
+                faces.push_back(style.TextStyle(item.Info.StyleNo).FontName);
             }
         }
         const std::string nbsp = "\xC2\xA0";
         EXPECT_EQ(texts,
             (std::vector<std::string> { "a" + nbsp + nbsp + "b", nbsp + "c", std::string(300, 'x') + " y" }));
         EXPECT_EQ(paras, (std::vector<int> { kParaLeft, kParaLeft, kParaNoWrapOffset + kParaLeft }));
+        const std::string fixed(wml::kFixedFace);
+        EXPECT_EQ(faces, (std::vector<std::string> { fixed, fixed, "Arial" }));
         EXPECT_GT(view.DocumentWidth(), 300 * 5);
     }
 
