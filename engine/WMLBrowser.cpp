@@ -559,11 +559,13 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
 void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
 {
     Body = base::SplitLines(bytes);
-    const base::TStringList lines = base::SplitLines(wml::DeckTextToUtf8(bytes, charset));
+    base::TStringList lines = base::SplitLines(wml::DeckTextToUtf8(bytes, charset));
     ClearDeck();
     {
         TFlagScope parsing(m_parsing);
-        WMLDeck.Parse(lines);
+        // Handed over rather than copied: the parser keeps the lines, and a deck's lines are as
+        // large as the deck.
+        WMLDeck.Parse(std::move(lines));
     }
     if (m_deferred) {
         m_loop.Post([alive = m_alive.Ref()] {

@@ -210,6 +210,7 @@ namespace {
             const auto& e = static_cast<const TWMLLink&>(element);
             json.String("Text", e.Text).String("Link", e.Link).Int("JumpID", e.JumpID).Bool("Post", e.Post);
             json.Bool("Refresh", e.Refresh);
+            json.Bool("Picture", e.Picture);
             break;
         }
         case TWMLClass::Btn: {

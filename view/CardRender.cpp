@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace pivrel::view {
 
@@ -57,6 +58,39 @@ namespace {
         { "Right", rvaRight },
         { "Justify", rvaJustify },
     };
+
+    constexpr TParaStyleRow kNoWrapParaStyles[] = {
+        { "No Wrap", rvaLeft },
+        { "Centered No Wrap", rvaCenter },
+        { "Right No Wrap", rvaRight },
+    };
+
+    constexpr const char* kSizeNames[] = { "Small", "Normal", "Big" };
+    constexpr int kSizes[] = { 8, 10, 12 };
+
+    // The extra styles: for each size, the sixteen combinations of bold, italic, underline and
+    // fixed width.
+    void AddExtraStyles(std::vector<TFontInfo>& textStyles)
+    {
+        for (int size = 0; size < 3; ++size) {
+            for (unsigned bits = 0; bits < 16; ++bits) {
+                TFontInfo info;
+                info.StyleName = kSizeNames[size];
+                info.StyleName += (bits & 1) ? " Bold" : "";
+                info.StyleName += (bits & 2) ? " Italic" : "";
+                info.StyleName += (bits & 4) ? " Underline" : "";
+                info.StyleName += (bits & 8) ? " Fixed" : "";
+                info.FontName = (bits & 8) ? std::string(wml::kFixedFace) : "Arial";
+                info.Size = kSizes[size];
+                // The low three bits are fsBold, fsItalic and fsUnderline.
+                info.Style = bits & (fsBold | fsItalic | fsUnderline);
+                info.Color = clBlack;
+                info.BackColor = clNone;
+                info.Jump = false;
+                textStyles.push_back(info);
+            }
+        }
+    }
 
     // 0 for 8 points, 1 for 10, 2 for 12; other sizes go to the nearest of them (9 and 11 to 10).
     int SizeClass(int size)
@@ -105,6 +139,41 @@ namespace {
         return 0;
     }
 
+    // A text run as shown. Preformatted text keeps every blank: they become non-breaking spaces,
+    // which expanding does not collapse and at which no line breaks.
+    std::string ExpandRun(const std::string& text, const base::TFontDesc& font, const TTextExpander& expand)
+    {
+        if (font.Name != wml::kFixedFace || text.find(' ') == std::string::npos)
+            return expand(text);
+        std::string kept;
+        kept.reserve(text.size() * 2);
+        for (char c : text) {
+            if (c == ' ')
+                kept += "\xC2\xA0";
+            else
+                kept += c;
+        }
+        return expand(kept);
+    }
+
+    // The decoded picture of the picture link at index i, or null when the link shows as text.
+    const wml::TWMLImage* ShownPicture(const wml::TWMLElementList& elements, std::size_t i)
+    {
+        const auto& link = static_cast<const wml::TWMLLink&>(*elements[i].Object);
+        if (!link.Picture || i + 1 >= elements.size() || !elements[i + 1].Object
+            || elements[i + 1].Object->Class() != wml::TWMLClass::Image)
+            return nullptr;
+        const auto* picture = static_cast<const wml::TWMLImage*>(elements[i + 1].Object.get());
+        return picture->SourceWidth > 0 ? picture : nullptr;
+    }
+
+    // A picture link whose anchor has text of its own shows it beside the picture, as a second
+    // hot link to the same address numbered right after the picture.
+    bool ShowsTextBeside(const wml::TWMLLink& link, const wml::TWMLImage& picture)
+    {
+        return !link.Text.empty() && link.Text != picture.Alt;
+    }
+
     wml::TWMLCard* ShownCard(const wml::TWMLDeck& deck)
     {
         if (deck.CurrentCard < 0 || std::size_t(deck.CurrentCard) >= deck.CardList.size())
@@ -121,7 +190,8 @@ struct TCardRenderer::TState {
     engine::TWMLBrowser* Browser = nullptr;
 };
 
-// The state of one render: the paragraph style in force and the next jump number.
+// The state of one render: the paragraph style in force, whether lines wrap, the table being
+// filled and the next jump number.
 class TCardRenderer::TRun
 {
 public:
@@ -129,7 +199,7 @@ public:
         : m_view(view)
     { }
 
-    void LineBreak() { m_view.AppendParagraph("", kStyleSmall, m_alignState); }
+    void LineBreak() { m_view.AppendParagraph("", kStyleSmall, ParaStyle()); }
 
     void AlignmentChange(int paraStyle)
     {
@@ -138,14 +208,63 @@ public:
             return;
         }
         m_alignState = paraStyle;
-        m_view.AppendParagraph("", kStyleNewLine, m_alignState);
+        m_view.AppendParagraph("", kStyleNewLine, ParaStyle());
+    }
+
+    // A line break record with a mode: the wrap mode of the paragraphs from here on, or a mark of
+    // a table's structure.
+    void ModeChange(const std::string& mode)
+    {
+        if (mode == "wrap" || mode == "nowrap") {
+            m_noWrap = mode == "nowrap";
+            // A paragraph that has only just started takes the mode; otherwise one starts.
+            const TRVItemList& items = m_view.Items();
+            if (!items.empty() && !items.back().Info.SameAsPrev && items.back().Text.empty()
+                && items.back().Info.StyleNo >= 0)
+                m_view.SetLastParagraphStyle(ParaStyle());
+            else
+                m_view.AppendParagraph("", kStyleNewLine, ParaStyle());
+        } else if (mode.rfind("table", 0) == 0) {
+            m_columns = std::atoi(mode.c_str() + 5);
+            m_row = 0;
+            m_column = 0;
+            m_view.SetTableCell(++m_table, m_row, m_column);
+            m_rowSeen = false;
+        } else if (mode == "row" && m_table != 0) {
+            m_row += m_rowSeen ? 1 : 0;
+            m_rowSeen = true;
+            m_column = -1;
+        } else if (mode == "cell" && m_table != 0) {
+            // Cells past the table's columns join its last column.
+            if (m_columns <= 0 || m_column + 1 < m_columns)
+                ++m_column;
+            m_view.SetTableCell(m_table, m_row, std::max(m_column, 0));
+        } else if (mode == "/table") {
+            EndTable();
+        } else {
+            LineBreak();
+        }
+    }
+
+    void EndTable()
+    {
+        if (m_table != 0)
+            m_view.SetTableCell(0, 0, 0);
     }
 
     std::int32_t NextJump() { return m_jumpCounter++; }
 
 private:
+    int ParaStyle() const { return m_noWrap ? m_alignState + kParaNoWrapOffset : m_alignState; }
+
     TRichView& m_view;
     int m_alignState = kParaLeft;
+    bool m_noWrap = false;
+    int m_table = 0;
+    int m_columns = 0;
+    int m_row = 0;
+    int m_column = 0;
+    bool m_rowSeen = false;
     std::int32_t m_jumpCounter = kFirstCardJumpNo;
 };
 
@@ -174,8 +293,11 @@ void TCardRenderer::SetupStyles(TRVStyle& style)
     }
     std::vector<TParaInfo>& paraStyles = style.ParaStyles();
     paraStyles.clear();
+    AddExtraStyles(textStyles);
     for (const TParaStyleRow& row : kParaStyles)
         paraStyles.push_back({ 0, 0, 0, row.Alignment, row.Name });
+    for (const TParaStyleRow& row : kNoWrapParaStyles)
+        paraStyles.push_back({ 0, 0, 0, row.Alignment, row.Name, true });
     style.SetSpacesInTab(8);
     style.SetJumpCursor(crJump);
     style.SetColor(clWindow);
@@ -202,6 +324,10 @@ void TCardRenderer::SetupView(TRichView& view)
 
 int TCardRenderer::TextStyleFor(const base::TFontDesc& font)
 {
+    const bool fixed = font.Name == wml::kFixedFace;
+    if (font.Underline || fixed)
+        return kFirstExtraStyle + 16 * SizeClass(font.Size) + (font.Bold ? 1 : 0) + (font.Italic ? 2 : 0)
+            + (font.Underline ? 4 : 0) + (fixed ? 8 : 0);
     const int base = 4 * SizeClass(font.Size);
     if (font.Bold && !font.Italic && !font.Underline)
         return base + 1;
@@ -335,18 +461,39 @@ void TCardRenderer::RenderElements(
             timerSet = true;
             break;
         case wml::TWMLClass::Text:
-            view.AppendText(
-                expand(static_cast<wml::TWMLText*>(object)->Text), TextStyleFor(object->TextFont));
+            view.AppendText(ExpandRun(static_cast<wml::TWMLText*>(object)->Text, object->TextFont, expand),
+                TextStyleFor(object->TextFont));
             break;
         case wml::TWMLClass::Link: {
             auto* link = static_cast<wml::TWMLLink*>(object);
             link->JumpID = run.NextJump();
-            view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
+            // The picture is the link; without a decoded picture its text is.
+            const wml::TWMLImage* picture = ShownPicture(elements, i);
+            if (picture == nullptr) {
+                view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
+            } else {
+                auto* image = new TPVImage(view.viewport());
+                image->Build(*picture, expand, host.CardDisplaySettings().Transparent);
+                view.AppendHotControl(image, -1);
+                if (ShowsTextBeside(*link, *picture)) {
+                    run.NextJump();
+                    view.AppendText(" ", TextStyleFor(link->TextFont));
+                    view.AppendText(expand(link->Text), LinkStyleFor(link->TextFont));
+                }
+            }
+            if (link->Picture && i + 1 < elements.size() && elements[i + 1].Object
+                && elements[i + 1].Object->Class() == wml::TWMLClass::Image)
+                ++i;
             break;
         }
-        case wml::TWMLClass::BR:
-            run.LineBreak();
+        case wml::TWMLClass::BR: {
+            const std::string& mode = static_cast<wml::TWMLBR*>(object)->Mode;
+            if (mode.empty())
+                run.LineBreak();
+            else
+                run.ModeChange(mode);
             break;
+        }
         case wml::TWMLClass::PivrelVersion:
             m_announcedVersion = static_cast<wml::TWMLPivrelVersion*>(object)->NewestVersion;
             break;
@@ -388,6 +535,7 @@ void TCardRenderer::RenderElements(
             break;
         }
     }
+    run.EndTable();
     view.AppendParagraph("", kStyleSmall, kParaLeft);
     const QPixmap glyph = host.PrevButtonGlyph();
     for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -481,13 +629,15 @@ std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(const wml::TWMLDeck& d
     const wml::TWMLCard* card = ShownCard(deck);
     if (card == nullptr)
         return std::nullopt;
-    for (std::size_t i = 0; i < card->Elements.size(); ++i) {
-        const wml::TWMLElement& element = card->Elements[i];
-        if (!element.Object || element.Object->Class() != wml::TWMLClass::Link)
+    const wml::TWMLElementList& elements = card->Elements;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (!elements[i].Object || elements[i].Object->Class() != wml::TWMLClass::Link)
             continue;
-        const auto& link = static_cast<const wml::TWMLLink&>(*element.Object);
-        if (link.JumpID == jumpNo) {
-            return TFoundLink { link.Link, link.Post, wml::LinkPostFields(card->Elements, i), link.Refresh,
+        const auto& link = static_cast<const wml::TWMLLink&>(*elements[i].Object);
+        const wml::TWMLImage* picture = ShownPicture(elements, i);
+        if (link.JumpID == jumpNo
+            || (picture != nullptr && ShowsTextBeside(link, *picture) && link.JumpID + 1 == jumpNo)) {
+            return TFoundLink { link.Link, link.Post, wml::LinkPostFields(elements, i), link.Refresh,
                 link.VarObject.SetVarNames, link.VarObject.SetVarValues };
         }
     }

@@ -39,11 +39,17 @@ inline constexpr int kStyleNormalJump = 13;
 inline constexpr int kStyleBigJump = 14;
 inline constexpr int kStyleNewLine = 15;
 
-// Paragraph styles of the card sheet.
+// The styles of underlined and of fixed-width text follow the sixteen above: 16 per size (8, 10,
+// 12 points), numbered by the style bits bold 1, italic 2, underline 4, fixed width 8.
+inline constexpr int kFirstExtraStyle = 16;
+
+// Paragraph styles of the card sheet; the last three are those of paragraphs whose lines are not
+// broken (left, centred, right), which the view scrolls sideways.
 inline constexpr int kParaLeft = 0;
 inline constexpr int kParaCentered = 1;
 inline constexpr int kParaRight = 2;
 inline constexpr int kParaJustify = 3;
+inline constexpr int kParaNoWrapOffset = 4;
 
 // The link that a jump number leads to.
 struct TFoundLink {
@@ -75,7 +81,8 @@ public:
     static void SetupView(TRichView& view);
 
     // The text style of a text run and of a link in a font. Sizes other than 8, 10 and 12 points
-    // take the nearest of the three, so that no card text goes missing.
+    // take the nearest of the three, so that no card text goes missing. Underlined and fixed-width
+    // text take the styles after the sixteen.
     static int TextStyleFor(const base::TFontDesc& font);
     static int LinkStyleFor(const base::TFontDesc& font);
 

@@ -174,6 +174,9 @@ namespace {
         { }
 
         void Run();
+        // Lays out the items of one table cell as a paragraph of their own, without numbering
+        // the hot links: a cell of a table.
+        void RunCell(const std::vector<int>& items);
 
     private:
         struct TExtent {
@@ -194,6 +197,8 @@ namespace {
         void PlaceJustifiedText(int itemNo, std::string_view text);
         void PlaceControl(int itemNo);
         void PlaceBreak(int itemNo);
+        void PlaceItem(std::size_t i, bool first);
+        std::size_t PlaceTable(std::size_t first);
         void NumberJumps();
 
         const TRVStyle& m_style;
@@ -208,32 +213,163 @@ namespace {
         int m_used = 0;
         bool m_hasContent = false;
         bool m_firstLine = true;
+        bool m_forceLeft = false;
     };
+
+    // The cells of one table: per row, per column, the numbers of the items in that cell.
+    using TTableCells = std::vector<std::vector<std::vector<int>>>;
+
+    constexpr int kCellGap = 8;
+
+    TTableCells CollectCells(const std::vector<TRVItem>& items, std::size_t first, std::size_t end)
+    {
+        TTableCells rows;
+        int row = -1;
+        std::size_t columns = 1;
+        for (std::size_t i = first; i < end; ++i) {
+            const TRVItemInfo& info = items[i].Info;
+            if (rows.empty() || info.Row != row) {
+                rows.emplace_back();
+                row = info.Row;
+            }
+            const std::size_t column = std::size_t(std::max<int>(info.Column, 0));
+            columns = std::max(columns, column + 1);
+            if (rows.back().size() <= column)
+                rows.back().resize(column + 1);
+            rows.back()[column].push_back(int(i));
+        }
+        for (auto& cells : rows)
+            cells.resize(columns);
+        return rows;
+    }
+
+    // Each column gets its natural width while the columns fit; otherwise the narrow columns
+    // keep theirs and the rest share what is left equally.
+    std::vector<int> FitColumns(std::vector<int> natural, int available)
+    {
+        int total = 0;
+        for (int width : natural)
+            total += width;
+        if (total <= available)
+            return natural;
+        std::vector<std::size_t> order(natural.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return natural[a] < natural[b]; });
+        int remaining = std::max(available, int(natural.size()));
+        std::size_t left = natural.size();
+        for (std::size_t index : order) {
+            const int share = remaining / int(left);
+            natural[index] = std::max(1, std::min(natural[index], share));
+            remaining -= natural[index];
+            --left;
+        }
+        return natural;
+    }
 
     void TLineBuilder::Run()
     {
         m_para = &m_style.ParaStyle(0);
         for (std::size_t i = 0; i < m_items.size(); ++i) {
-            const TRVItem& item = m_items[i];
-            const int itemNo = int(i);
-            if (i == 0 || !item.Info.SameAsPrev)
-                StartParagraph(item.Info.ParaNo);
-            if (item.Info.StyleNo >= 0) {
-                if (m_para->Alignment == rvaJustify)
-                    PlaceJustifiedText(itemNo, item.Text);
-                else
-                    PlaceText(itemNo, 0, item.Text);
-            } else if (item.Info.StyleNo == rvsComponent) {
-                PlaceControl(itemNo);
-            } else if (item.Info.StyleNo == rvsBreak) {
-                PlaceBreak(itemNo);
-            } else {
-                AddSegment(itemNo, 0, 0, 0, {});
-            }
+            if (m_items[i].Info.Table != 0)
+                i = PlaceTable(i) - 1;
+            else
+                PlaceItem(i, i == 0);
         }
         CloseLine(true);
         m_out.DocumentHeight = m_y + m_params.BottomMargin;
         NumberJumps();
+    }
+
+    void TLineBuilder::RunCell(const std::vector<int>& items)
+    {
+        m_para = &m_style.ParaStyle(0);
+        m_forceLeft = true;
+        for (std::size_t i = 0; i < items.size(); ++i)
+            PlaceItem(std::size_t(items[i]), i == 0);
+        CloseLine(true);
+    }
+
+    void TLineBuilder::PlaceItem(std::size_t i, bool first)
+    {
+        const TRVItem& item = m_items[i];
+        const int itemNo = int(i);
+        if (first || !item.Info.SameAsPrev)
+            StartParagraph(item.Info.ParaNo);
+        if (item.Info.StyleNo >= 0) {
+            if (m_para->Alignment == rvaJustify && !m_para->NoWrap)
+                PlaceJustifiedText(itemNo, item.Text);
+            else
+                PlaceText(itemNo, 0, item.Text);
+        } else if (item.Info.StyleNo == rvsComponent || (item.Info.StyleNo == rvsHotspot && item.Info.Gr)) {
+            PlaceControl(itemNo);
+        } else if (item.Info.StyleNo == rvsBreak) {
+            PlaceBreak(itemNo);
+        } else {
+            AddSegment(itemNo, 0, 0, 0, {});
+        }
+    }
+
+    // Lays out the table that starts at item `first` and returns the number of the item after it.
+    // Each row becomes lines of its own: the k-th line of every cell side by side.
+    std::size_t TLineBuilder::PlaceTable(std::size_t first)
+    {
+        CloseLine(true);
+        std::size_t end = first;
+        while (end < m_items.size() && m_items[end].Info.Table == m_items[first].Info.Table)
+            ++end;
+        const TTableCells rows = CollectCells(m_items, first, end);
+        const std::size_t columns = rows.front().size();
+        std::vector<int> natural(columns, 0);
+        for (const auto& cells : rows) {
+            for (std::size_t c = 0; c < columns; ++c) {
+                TRVLayout cell;
+                TLineBuilder(m_style, m_measurer, { 1 << 28, 0, 0, 0 }, m_items, cell).RunCell(cells[c]);
+                natural[c] = std::max(natural[c], cell.ContentRight);
+            }
+        }
+        const std::vector<int> widths = FitColumns(natural, m_params.TextWidth - kCellGap * int(columns - 1));
+        for (const auto& cells : rows) {
+            std::vector<TRVLayout> laid(columns);
+            std::size_t lineCount = 0;
+            int x = m_params.LeftMargin;
+            for (std::size_t c = 0; c < columns; ++c) {
+                TLineBuilder(m_style, m_measurer, { widths[c], x, 0, 0 }, m_items, laid[c]).RunCell(cells[c]);
+                lineCount = std::max(lineCount, laid[c].LineInfos.size());
+                x += widths[c] + kCellGap;
+            }
+            for (std::size_t k = 0; k < lineCount; ++k) {
+                int height = 0;
+                const std::size_t start = m_out.Lines.size();
+                for (const TRVLayout& cell : laid) {
+                    if (k >= cell.LineInfos.size())
+                        continue;
+                    const TRVLineInfo& line = cell.LineInfos[k];
+                    const std::size_t segEnd = k + 1 < cell.LineInfos.size()
+                        ? std::size_t(cell.LineInfos[k + 1].FirstSeg)
+                        : cell.Lines.size();
+                    for (std::size_t seg = std::size_t(line.FirstSeg); seg < segEnd; ++seg) {
+                        TRVDrawLineInfo segment = cell.Lines[seg];
+                        segment.Top = m_y + segment.Top - line.Top;
+                        segment.FromNewLine = m_out.Lines.size() == start;
+                        m_out.Lines.push_back(segment);
+                        m_extents.push_back({});
+                        m_out.ContentRight = std::max(m_out.ContentRight, segment.Left + segment.Width);
+                    }
+                    height = std::max(height, line.Height);
+                }
+                if (m_out.Lines.size() == start)
+                    continue;
+                m_out.LineInfos.push_back({ m_y, height, int(start) });
+                m_y += height;
+            }
+        }
+        m_lineStart = m_out.Lines.size();
+        m_used = 0;
+        m_hasContent = false;
+        m_firstLine = true;
+        return end;
     }
 
     void TLineBuilder::StartParagraph(int paraNo)
@@ -291,6 +427,10 @@ namespace {
             m_out.Lines[i].Height = m_extents[i].Above + m_extents[i].Below;
         }
         Align(first, lastOfParagraph);
+        // Only lines that are not broken can run past the text width; in a cell every line tells
+        // how wide its column needs to be.
+        for (std::size_t i = first; i < end && (m_para->NoWrap || m_forceLeft); ++i)
+            m_out.ContentRight = std::max(m_out.ContentRight, m_out.Lines[i].Left + m_out.Lines[i].Width);
         m_out.LineInfos.push_back({ m_y, above + below, int(first) });
         m_y += above + below;
         m_lineStart = end;
@@ -304,6 +444,8 @@ namespace {
         // moved left into the margin.
         const int spaceLeft = std::max(0, Usable() - m_used);
         int shift = 0;
+        if (m_forceLeft)
+            return;
         switch (m_para->Alignment) {
         case rvaRight:
             shift = spaceLeft;
@@ -369,6 +511,10 @@ namespace {
             offs += length;
             rest.remove_prefix(length);
         };
+        if (m_para->NoWrap) {
+            cut(rest.size());
+            return;
+        }
         while (!rest.empty()) {
             std::size_t fit = m_measurer.FitLength(styleNo, rest, Usable() - m_used);
             if (fit == rest.size()) {
@@ -420,7 +566,7 @@ namespace {
         const int height = info.Gr ? info.Gr->height() : 0;
         const int boxWidth = width + 2;
         const int boxHeight = height + 2;
-        if (m_hasContent && boxWidth > Usable() - m_used)
+        if (m_hasContent && boxWidth > Usable() - m_used && !m_para->NoWrap)
             NewLine();
         TExtent extent;
         if (info.Centred)

@@ -121,6 +121,9 @@ struct TRVLayout {
     std::vector<TRVJumpInfo> Jumps;
     std::vector<int> ItemJumpNo; // per item, -1 for items that are no hot link
     int DocumentHeight = 0;
+    // The right edge of the widest line that is not broken (of any line of a table cell), margin
+    // included; 0 when there is none.
+    int ContentRight = 0;
 };
 
 // The width lines may use: the client width less the margins, widened for the widest control
@@ -139,7 +142,10 @@ struct TRVTextWidthParams {
 int ComputeTextWidth(const TRVTextWidthParams& params, const std::vector<TParaInfo>& paraStyles);
 
 // Breaks the items into lines, aligns them by their paragraph styles and numbers the hot links.
-// Control sizes are read from the items' controls.
+// Control sizes are read from the items' controls. The items of a table (consecutive items with
+// the same Table number) are laid out as a grid: each column as wide as its widest cell, the
+// columns narrowed in turn, widest first, when together they are wider than the text width, and
+// each cell's lines broken and left-aligned within its column.
 TRVLayout LayoutItems(const std::vector<TRVItem>& items, const TRVStyle& style, const TRVMeasurer& measurer,
     const TRVLayoutParams& params);
 

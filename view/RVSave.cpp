@@ -90,7 +90,8 @@ bool TRichView::SaveAsText(const std::string& fileName, int lineWidth)
             out << item.Text;
         else if (item.Info.StyleNo == rvsBreak)
             out << std::string(std::size_t(std::max(lineWidth, 0)), '-');
-        else if (item.Info.StyleNo == rvsComponent && OnSaveComponentToFile)
+        else if ((item.Info.StyleNo == rvsComponent || item.Info.StyleNo == rvsHotspot)
+            && OnSaveComponentToFile)
             out << OnSaveComponentToFile(*this, directory, item.Info.Gr, rvsfText);
     }
     out.flush();
@@ -135,9 +136,20 @@ bool TRichView::SaveAsHTML(
             else if (i > 0)
                 out << kLineEnd << "<BR>";
         }
-        if (item.Info.StyleNo == rvsComponent) {
+        if (item.Info.StyleNo == rvsComponent || item.Info.StyleNo == rvsHotspot) {
+            // A hot control is a numbered link like a hot text, so it takes its number here too.
+            std::string url;
+            if (item.Info.StyleNo == rvsHotspot) {
+                if (OnURLNeeded)
+                    url = OnURLNeeded(*this, jumpNo + m_firstJumpNo);
+                ++jumpNo;
+            }
+            if (!url.empty())
+                out << "<A href=" << QuoteAttribute(url) << ">";
             if (OnSaveComponentToFile)
                 out << OnSaveComponentToFile(*this, directory, item.Info.Gr, rvsfHTML);
+            if (!url.empty())
+                out << "</A>";
             continue;
         }
         if (item.Info.StyleNo < 0)

@@ -88,6 +88,8 @@ struct TParaInfo {
     int RightIndent = 0;
     TRVAlignment Alignment = rvaLeft;
     std::string StyleName = "Paragraph Style";
+    // Lines of the paragraph are not broken; the view scrolls sideways to show them.
+    bool NoWrap = false;
 };
 
 // The style sheet shared by a view and its printable copy. Views hold it through a QPointer, so

@@ -46,6 +46,13 @@ void TRichView::SetBackgroundStyle(TBackgroundStyle value)
 
 namespace {
 
+    void ApplyCell(TRVItemInfo& info, const TRVItemInfo& cell)
+    {
+        info.Table = cell.Table;
+        info.Row = cell.Row;
+        info.Column = cell.Column;
+    }
+
     void ApplyParagraphRule(TRVItemInfo& info, const TRVItemList& items, int paraNo)
     {
         if (paraNo != -1) {
@@ -75,6 +82,7 @@ void TRichView::AppendItem(std::string_view text, int styleNo, std::int32_t tag,
     item.Info.StyleNo = std::int16_t(styleNo);
     item.Info.Tag = tag;
     ApplyParagraphRule(item.Info, *m_items, paraNo);
+    ApplyCell(item.Info, m_cell);
     m_items->push_back(std::move(item));
 }
 
@@ -96,12 +104,38 @@ void TRichView::AppendControl(std::string_view name, QWidget* control, bool cent
     item.Info.Centred = centred;
     item.Info.Gr = control;
     ApplyParagraphRule(item.Info, *m_items, paraNo);
+    ApplyCell(item.Info, m_cell);
     if (control) {
         // Hidden until Format gives it its place, so that it never flashes at the corner.
         control->setParent(viewport());
         control->hide();
     }
     m_items->push_back(std::move(item));
+}
+
+void TRichView::AppendHotControl(QWidget* control, int paraNo)
+{
+    // Centred on the line, as the card's other pictures are.
+    AppendControl("", control, true, paraNo);
+    m_items->back().Info.StyleNo = rvsHotspot;
+    if (control)
+        control->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void TRichView::SetLastParagraphStyle(int paraNo)
+{
+    for (auto item = m_items->rbegin(); item != m_items->rend(); ++item) {
+        item->Info.ParaNo = std::int16_t(paraNo);
+        if (!item->Info.SameAsPrev)
+            break;
+    }
+}
+
+void TRichView::SetTableCell(int table, int row, int column)
+{
+    m_cell.Table = table;
+    m_cell.Row = std::int16_t(row);
+    m_cell.Column = std::int16_t(column);
 }
 
 void TRichView::Clear()
@@ -116,7 +150,7 @@ void TRichView::Clear()
         // A click on a control can clear the view while that control's handler still runs, so
         // the controls leave through the event loop.
         for (TRVItem& item : *m_items) {
-            if (item.Info.StyleNo == rvsComponent && item.Info.Gr) {
+            if (item.Info.Gr) {
                 item.Info.Gr->hide();
                 item.Info.Gr->deleteLater();
             }
@@ -124,6 +158,7 @@ void TRichView::Clear()
     }
     m_items = std::make_shared<TRVItemList>();
     m_sharesItems = false;
+    m_cell = {};
     m_layout = {};
     viewport()->update();
 }
@@ -171,7 +206,7 @@ void TRichView::LayoutFor(QSize clientSize)
     widthParams.MaxTextWidth = m_maxTextWidth;
     widthParams.ClientTextWidth = m_options & rvoClientTextWidth;
     for (const TRVItem& item : *m_items) {
-        if (item.Info.StyleNo == rvsComponent && item.Info.Gr)
+        if (item.Info.Gr)
             widthParams.WidestControl = std::max(widthParams.WidestControl, item.Info.Gr->width());
     }
     m_textWidth = ComputeTextWidth(widthParams, m_style->ParaStyles());
@@ -181,7 +216,7 @@ void TRichView::LayoutFor(QSize clientSize)
         (*m_items)[i].Info.JumpNo = m_layout.ItemJumpNo[i];
     m_controlSegments.clear();
     for (std::size_t i = 0; i < m_layout.Lines.size(); ++i) {
-        if ((*m_items)[std::size_t(m_layout.Lines[i].ItemNo)].Info.StyleNo == rvsComponent)
+        if ((*m_items)[std::size_t(m_layout.Lines[i].ItemNo)].Info.Gr)
             m_controlSegments.push_back(i);
     }
     SetStepSize(GrownStepSize(StepSize(), DocumentHeight()));

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +37,10 @@ struct TRVItemInfo {
     int JumpNo = -1;
     std::int32_t Tag = 0;
     TRVCheckpoint* Checkpoint = nullptr;
+    // The table cell the item stands in: Table counts the view's tables from 1, 0 for none.
+    std::int32_t Table = 0;
+    std::int16_t Row = 0;
+    std::int16_t Column = 0;
 };
 
 // One entry of the item list: the run's UTF-8 text (the name for a control item) and its record.
@@ -182,6 +187,14 @@ public:
     void AppendText(std::string_view text, int styleNo);
     void AppendParagraph(std::string_view text, int styleNo, int paraNo);
     void AppendControl(std::string_view name, QWidget* control, bool centred, int paraNo);
+    // A control that is a hot link as a whole (a picture link): the view numbers it among the
+    // hot links, and clicks and hovering over it reach the view.
+    void AppendHotControl(QWidget* control, int paraNo);
+    // The items appended from now on stand in this cell of a table laid out as a grid, each column
+    // as wide as its widest cell; table 0 ends the table. Tables count from 1 in each view.
+    void SetTableCell(int table, int row, int column);
+    // Gives the paragraph of the last item another paragraph style.
+    void SetLastParagraphStyle(int paraNo);
     void Clear();
     void Format();
 
@@ -205,7 +218,11 @@ public:
 
     int DocumentHeight() const { return m_layout.DocumentHeight; }
 
-    int DocumentWidth() const { return m_textWidth + m_leftMargin + m_rightMargin; }
+    // Wider than the text width when a line that is not broken runs past it.
+    int DocumentWidth() const
+    {
+        return std::max(m_textWidth + m_leftMargin, m_layout.ContentRight) + m_rightMargin;
+    }
 
     // Selection and output.
     void SelectWholeDocument();
@@ -291,6 +308,7 @@ private:
     TRVPaletteAction m_paletteAction = rvpaDoNothing;
     TCPEventKind m_cpEventKind = cpeNone;
     TRVFOptions m_rvfOptions = 0;
+    TRVItemInfo m_cell;
 
     int m_hoverJump = -1;
     int m_pressedJump = -1;

@@ -219,7 +219,8 @@ namespace {
     };
 
     constexpr std::array<TEntity, 7> kNamedEntities { {
-        { "&nbsp;", " " },
+        // A non-breaking space: lines never break at it and blanks never swallow it.
+        { "&nbsp;", "\xC2\xA0" },
         { "&amp;", "&" },
         { "&lt;", "<" },
         { "&gt;", ">" },

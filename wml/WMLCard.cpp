@@ -9,28 +9,51 @@ namespace pivrel::wml {
 
 namespace {
 
-    // What a record costs besides its text, so that a flood of empty records is limited as well.
-    constexpr std::size_t kRecordBytes = 64;
+    // What a string holds beyond its own object: nothing while its text fits in place.
+    std::size_t HeapBytes(const std::string& text)
+    {
+        static const std::size_t inPlace = std::string().capacity();
+        return text.capacity() > inPlace ? text.capacity() + 1 : 0;
+    }
 
     std::size_t ListBytes(const TStringList& list)
     {
-        std::size_t bytes = 0;
+        std::size_t bytes = list.capacity() * sizeof(std::string);
         for (const std::string& entry : list)
-            bytes += entry.size();
+            bytes += HeapBytes(entry);
         return bytes;
     }
 
     std::size_t VariableBytes(const TWMLVariable& v)
     {
-        return v.VarName.size() + v.VarValue.size() + v.iVarName.size() + v.iVarValue.size()
+        return HeapBytes(v.VarName) + HeapBytes(v.VarValue) + HeapBytes(v.iVarName) + HeapBytes(v.iVarValue)
             + ListBytes(v.NameList) + ListBytes(v.ValueList) + ListBytes(v.OnPickList)
-            + ListBytes(v.SetVarNames) + ListBytes(v.SetVarValues) + v.DefaultValue.size()
-            + v.DefaultIValue.size();
+            + ListBytes(v.SetVarNames) + ListBytes(v.SetVarValues) + HeapBytes(v.DefaultValue)
+            + HeapBytes(v.DefaultIValue);
     }
 
-    std::size_t ObjectBytes(const TWMLObject& record)
+    // What one more entry of the element list costs: the entry, and as much again for the room
+    // the list keeps when it grows.
+    constexpr std::size_t kElementBytes = 2 * sizeof(TWMLElement);
+
+    // The record's place in the record pool, rounded as the pool rounds it.
+    constexpr std::size_t PooledSize(std::size_t size)
     {
-        return kRecordBytes + record.WMLCode.size() + VariableBytes(record.VarObject);
+        return (size + 15) / 16 * 16;
+    }
+
+    // What a record of class T costs with the strings every record has; its own strings are added
+    // by whoever knows them.
+    template <class T> std::size_t ObjectBytes(const T& record)
+    {
+        return PooledSize(sizeof(T)) + kElementBytes + HeapBytes(record.WMLCode)
+            + HeapBytes(record.TextFont.Name) + VariableBytes(record.VarObject);
+    }
+
+    // The least a record of class T can cost, known before it is built.
+    template <class T> constexpr std::size_t EmptyBytes()
+    {
+        return PooledSize(sizeof(T)) + kElementBytes;
     }
 
     std::size_t SaturatingLimit(std::size_t perByte, std::size_t size, std::size_t slack)
@@ -68,6 +91,15 @@ private:
     bool DispatchStyles(std::size_t gt);
     bool DispatchStructure(std::size_t gt);
     void ReadCharacterData();
+    void AddCharacterData(std::string_view data);
+    void AddPreformatted(std::string_view data, bool beforeEnd);
+    void LineStart();
+    void BeforeInline();
+    bool AppendBlankToLastText();
+    // go is the link's go element, whose post fields come right before the link record.
+    void AddInlineLink(const TWMLTask& task, std::string text, std::size_t end, std::string_view go = {});
+    void ReadPre(bool start, std::size_t gt);
+    void ReadTable(std::size_t gt);
     void ReadPivrelVersion();
     void ReadDo();
     void ReadLink();
@@ -110,6 +142,13 @@ private:
     TAttributeSlots m_anchorHref;
     TAttributeSlots m_goHref;
     TAttributeSlots m_align;
+    // Whether the line shown so far holds anything, and whether white space was met since then:
+    // a blank shows only between two things on one line.
+    bool m_lineHasText = false;
+    bool m_pendingBlank = false;
+    bool m_inPre = false;
+    bool m_preStart = false;
+    std::string m_fontBeforePre;
 };
 
 TCardReader::TCardReader(TWMLCard& card, std::string_view text)
@@ -197,14 +236,17 @@ bool TCardReader::DispatchRecords(std::size_t gt)
         RemoveElement(m_timer, gt);
     } else if (StartsWith("<br")) {
         m_card.AddBR();
+        LineStart();
         RemoveElement(m_br, gt);
     } else if (StartsWith("<a ") || StartsWith("<a>")) {
         ReadLink();
         RemoveElement(m_a, gt);
     } else if (StartsWith("<input")) {
+        BeforeInline();
         m_card.AddInput(ElementView(m_input));
         RemoveElement(m_input, gt);
     } else if (StartsWith("<img")) {
+        BeforeInline();
         m_card.AddImage(ElementView(m_img));
         RemoveElement(m_img, gt);
     } else if (StartsWith("<onevent")) {
@@ -219,11 +261,10 @@ bool TCardReader::DispatchRecords(std::size_t gt)
 bool TCardReader::DispatchStyles(std::size_t gt)
 {
     TFontDesc& font = m_card.TextFont;
-    if (StartsWith("<center"))
-        m_card.AddAlignmentChange(TWMLAlignment::Center);
-    else if (StartsWith("</center"))
-        m_card.AddAlignmentChange(TWMLAlignment::Left);
-    else if (StartsWith("<small") || StartsWith("</big"))
+    if (StartsWith("<center") || StartsWith("</center")) {
+        m_card.AddAlignmentChange(m_front[1] == '/' ? TWMLAlignment::Left : TWMLAlignment::Center);
+        LineStart();
+    } else if (StartsWith("<small") || StartsWith("</big"))
         font.Size -= 2;
     else if (StartsWith("</small") || StartsWith("<big"))
         font.Size += 2;
@@ -231,9 +272,9 @@ bool TCardReader::DispatchStyles(std::size_t gt)
         font.Bold = true;
     else if (StartsWith("</strong>") || StartsWith("</b>"))
         font.Bold = false;
-    else if (StartsWith("<i>"))
+    else if (StartsWith("<i>") || StartsWith("<em>"))
         font.Italic = true;
-    else if (StartsWith("</i>"))
+    else if (StartsWith("</i>") || StartsWith("</em>"))
         font.Italic = false;
     else if (StartsWith("<u>"))
         font.Underline = true;
@@ -251,18 +292,24 @@ bool TCardReader::DispatchStructure(std::size_t gt)
         RemoveComment(gt);
         return true;
     }
-    if (StartsWith("</tr>"))
-        m_card.AddBR();
-    else if (StartsWith("<td>"))
-        m_card.AddText(" -");
-    else if (StartsWith("</td>"))
-        m_card.AddText("- ");
-    else if (StartsWith("<p")) {
+    if (StartsWith("<table") || StartsWith("<tr>") || StartsWith("<tr ") || StartsWith("<td>")
+        || StartsWith("<td ") || StartsWith("</table")) {
+        ReadTable(gt);
+        return true;
+    }
+    if (StartsWith("<pre>") || StartsWith("<pre ") || StartsWith("</pre")) {
+        ReadPre(m_front[1] != '/', gt);
+        return true;
+    }
+    if (StartsWith("<p")) {
         ReadParagraph(gt);
         return true;
-    } else if (StartsWith("</p>"))
+    } else if (StartsWith("</p>")) {
         m_card.AddAlignmentChange(TWMLAlignment::Left);
-    else if (StartsWith("<select")) {
+        LineStart();
+    } else if (StartsWith("<select")) {
+        LineStart();
+        BeforeInline();
         m_card.AddSelect(ElementView(m_select));
         RemoveElement(m_select, gt);
         return true;
@@ -280,22 +327,176 @@ void TCardReader::ReadCharacterData()
     const std::size_t gt = m_text.Find(m_gt);
     // Character data holding a ">" keeps only what follows its first ">".
     const std::size_t start = (gt != kNotFound && gt < end) ? gt + 1 : 0;
-    m_card.AddText(m_text.RestView(start, end - start));
+    if (m_inPre)
+        AddPreformatted(m_text.RestView(start, end - start), m_front.substr(end, 5) == "</pre");
+    else
+        AddCharacterData(m_text.RestView(start, end - start));
     RemoveFront(end);
+}
+
+namespace {
+
+    // The text with each run of blanks made one blank and the blanks at its ends removed.
+    std::string CollapseBlanks(std::string_view text)
+    {
+        std::string out;
+        out.reserve(text.size());
+        for (char c : text) {
+            if (c != ' ' || (!out.empty() && out.back() != ' '))
+                out += c;
+        }
+        if (!out.empty() && out.back() == ' ')
+            out.pop_back();
+        return out;
+    }
+
+} // namespace
+
+namespace {
+
+    // The character data of an element: everything outside its tags.
+    std::string CharacterData(std::string_view element)
+    {
+        std::string out;
+        bool inTag = false;
+        for (char c : element) {
+            if (c == '<' || c == '>')
+                inTag = c == '<';
+            else if (!inTag)
+                out += c;
+        }
+        return out;
+    }
+
+} // namespace
+
+void TCardReader::LineStart()
+{
+    m_lineHasText = false;
+    m_pendingBlank = false;
+}
+
+bool TCardReader::AppendBlankToLastText()
+{
+    TWMLElementList& elements = m_card.Elements;
+    if (elements.empty() || elements.back().Object->Class() != TWMLClass::Text)
+        return false;
+    static_cast<TWMLText&>(*elements.back().Object).Text += ' ';
+    return true;
+}
+
+// A blank met before this inline content shows now, at the end of the text before it when that
+// is a text run, so that a link or a picture is not preceded by a record of its own.
+void TCardReader::BeforeInline()
+{
+    if (m_pendingBlank && m_lineHasText && !AppendBlankToLastText())
+        m_card.AddText(" ");
+    m_pendingBlank = false;
+    m_lineHasText = true;
+}
+
+void TCardReader::AddCharacterData(std::string_view data)
+{
+    if (data.empty())
+        return;
+    // Blanks at either end wait until something follows on the same line; line ends were made
+    // blanks when the deck's lines were joined.
+    const bool leading = data.front() == ' ';
+    const bool trailing = data.back() == ' ';
+    if (leading)
+        m_pendingBlank = true;
+    const bool collapsed = data.find("  ") == std::string_view::npos;
+    const std::size_t first = data.find_first_not_of(' ');
+    if (first != std::string_view::npos) {
+        const std::size_t last = data.find_last_not_of(' ');
+        const std::string_view inner = data.substr(first, last + 1 - first);
+        // The blank goes to the end of the text run before, when there is one, so that it takes
+        // that run's style rather than the next one's.
+        const bool blank = m_pendingBlank && m_lineHasText && !AppendBlankToLastText();
+        m_pendingBlank = false;
+        m_lineHasText = true;
+        // Most runs are taken as they stand, without a copy of their own.
+        if (!blank && collapsed) {
+            m_card.AddText(inner);
+        } else {
+            std::string text(blank ? " " : "");
+            text.append(collapsed ? std::string(inner) : CollapseBlanks(inner));
+            m_card.AddText(text);
+        }
+    }
+    if (trailing)
+        m_pendingBlank = true;
+}
+
+// Preformatted text keeps its blanks; each line end is a line break, except the one right after
+// the start tag and the one right before the end tag.
+void TCardReader::AddPreformatted(std::string_view data, bool beforeEnd)
+{
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t feed = std::min(data.find('\n', pos), data.size());
+        if (feed > pos) {
+            m_card.AddText(data.substr(pos, feed - pos));
+            m_lineHasText = true;
+        }
+        if (feed == data.size())
+            break;
+        const bool first = feed == 0 && m_preStart;
+        const bool last = feed + 1 == data.size() && beforeEnd;
+        if (!first && !last) {
+            m_card.AddBR();
+            m_lineHasText = false;
+        }
+        pos = feed + 1;
+    }
+    m_preStart = false;
+}
+
+void TCardReader::ReadPre(bool start, std::size_t gt)
+{
+    if (m_lineHasText)
+        m_card.AddBR();
+    LineStart();
+    std::string& face = m_card.TextFont.Name;
+    if (start && !m_inPre) {
+        m_fontBeforePre = face;
+        face = std::string(kFixedFace);
+    } else if (!start && m_inPre) {
+        face = m_fontBeforePre;
+    }
+    m_inPre = start;
+    m_preStart = start;
+    RemoveFront(gt + 1);
+}
+
+// A table becomes line breaks that mark its start with the number of columns, each row, each
+// cell and its end; whoever shows the card lays the cells out in a grid.
+void TCardReader::ReadTable(std::size_t gt)
+{
+    LineStart();
+    if (StartsWith("<table")) {
+        const std::string_view columns = GetAttributeView("columns", m_front.substr(0, gt + 1), "");
+        m_card.AddBR("table " + std::string(columns));
+    } else if (StartsWith("</table")) {
+        m_card.AddBR("/table");
+    } else {
+        m_card.AddBR(m_front[2] == 'r' ? "row" : "cell");
+    }
+    RemoveFront(gt + 1);
 }
 
 void TCardReader::ReadPivrelVersion()
 {
     auto record = std::make_unique<TWMLPivrelVersion>();
     record->NewestVersion = Attribute(m_pivrelValue, 0, m_text.Size(), "");
-    const std::size_t bytes = ObjectBytes(*record) + record->NewestVersion.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->NewestVersion);
     m_card.Append("PIVRELVERSION", std::move(record), bytes);
 }
 
 void TCardReader::ReadDo()
 {
     const std::string_view code = ElementView(m_do);
-    if (!m_card.Affordable(kRecordBytes + 2 * code.size()))
+    if (!m_card.Affordable(EmptyBytes<TWMLBtn>() + 2 * code.size()))
         return;
     auto record = std::make_unique<TWMLBtn>();
     record->WMLCode = code;
@@ -303,10 +504,10 @@ void TCardReader::ReadDo()
     record->TextFont = m_card.TextFont;
     record->Parse(record->WMLCode);
     std::string key = record->Caption;
-    std::size_t bytes = ObjectBytes(*record) + record->Link.size() + record->BtName.size()
-        + record->Caption.size() + record->DoType.size();
+    std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->BtName)
+        + HeapBytes(record->Caption) + HeapBytes(record->DoType);
     for (const TWMLPostField& field : record->PostFields)
-        bytes += field.Name.size() + field.Value.size();
+        bytes += sizeof(TWMLPostField) + HeapBytes(field.Name) + HeapBytes(field.Value);
     m_card.Append(std::move(key), std::move(record), bytes);
 }
 
@@ -318,31 +519,24 @@ void TCardReader::ReadLink()
     if (!go.Found()) {
         // An anchor of a prev or refresh task, or one that sets variables, says so in its record.
         const std::size_t start = AnchorTaskStart(end);
-        const std::string text = LinkText(end, end, end);
         TWMLTask task;
         if (start != kNotFound)
             task = ParseTask(m_text.RestView(start, TaskEnd(start, end) - start));
-        if (task.Kind == TWMLTaskKind::Prev || task.Kind == TWMLTaskKind::Refresh
-            || !task.SetVarNames.empty()) {
-            if (task.Kind != TWMLTaskKind::Prev && task.Kind != TWMLTaskKind::Refresh)
-                task.Kind = TWMLTaskKind::Go;
-            task.Href = Attribute(m_anchorHref, 0, end, "");
-            m_card.AddLink(text, task);
-        } else {
-            m_card.AddLink(Attribute(m_anchorHref, 0, end, ""), text, false);
+        if (task.Kind != TWMLTaskKind::Prev && task.Kind != TWMLTaskKind::Refresh) {
+            if (task.SetVarNames.empty())
+                task = TWMLTask {};
+            task.Kind = TWMLTaskKind::Go;
         }
+        task.Href = Attribute(m_anchorHref, 0, end, "");
+        AddInlineLink(task, LinkText(end, end, end), end);
         return;
     }
     const bool post = Attribute(m_method, 0, end, "") == "post";
-    // The post fields come before the link itself, whatever the method.
-    ReadPostFields(m_text.RestView(go.Pos, go.Count));
-    if (m_card.m_limitReached)
-        return;
     const std::string link(Attribute(m_goHref, go.Pos, go.End(), ""));
     TWMLTask task = ParseTask(m_text.RestView(go.Pos, go.Count));
     task.Href = link;
     task.Post = post;
-    m_card.AddLink(LinkText(end, go.Pos, go.End()), task);
+    AddInlineLink(task, LinkText(end, go.Pos, go.End()), end, m_text.RestView(go.Pos, go.Count));
 }
 
 // Where the anchor's prev, refresh or setvar begins, or kNotFound when the anchor holds none before
@@ -368,6 +562,34 @@ std::size_t TCardReader::TaskEnd(std::size_t start, std::size_t end)
 {
     const std::size_t nextAnchor = m_text.Find(m_a.Open, 1);
     return nextAnchor != kNotFound && nextAnchor > start && nextAnchor < end ? nextAnchor : end;
+}
+
+// The link with its text's blanks treated as any text's; an anchor holding a picture becomes a
+// picture link, the image record right after the link.
+void TCardReader::AddInlineLink(const TWMLTask& task, std::string text, std::size_t end, std::string_view go)
+{
+    const TTextRange image = FindElement(m_text, m_img, end);
+    const std::string_view imageCode
+        = image.Found() ? m_text.RestView(image.Pos, image.Count) : std::string_view();
+    // Beside a picture the text may stand after it too, as in an icon followed by its label.
+    if (!imageCode.empty())
+        text = CharacterData(m_text.RestView(0, end));
+    const bool leading = !text.empty() && text.front() == ' ';
+    const bool trailing = !text.empty() && text.back() == ' ';
+    text = CollapseBlanks(text);
+    if (text.empty() && !imageCode.empty())
+        text = GetAttribute("alt", imageCode, "");
+    if (leading)
+        m_pendingBlank = true;
+    BeforeInline();
+    ReadPostFields(go);
+    if (m_card.m_limitReached)
+        return;
+    m_card.AddLink(text, task, !imageCode.empty());
+    if (!imageCode.empty() && !m_card.m_limitReached)
+        m_card.AddImage(imageCode);
+    if (trailing)
+        m_pendingBlank = true;
 }
 
 void TCardReader::ReadPostFields(std::string_view go)
@@ -422,13 +644,20 @@ std::string TCardReader::LinkText(std::size_t end, std::size_t cutFrom, std::siz
 void TCardReader::ReadParagraph(std::size_t gt)
 {
     const TTextRange paragraph = FindElement(m_text, m_p, m_text.Size());
-    const std::string_view align = Attribute(m_align, 0, paragraph.Found() ? paragraph.End() : 0, "");
+    const std::size_t end = paragraph.Found() ? paragraph.End() : 0;
+    const std::string_view align = Attribute(m_align, 0, end, "");
     if (align == "left")
         m_card.AddAlignmentChange(TWMLAlignment::Left);
     else if (align == "center")
         m_card.AddAlignmentChange(TWMLAlignment::Center);
     else if (align == "right")
         m_card.AddAlignmentChange(TWMLAlignment::Right);
+    // The wrap mode is read from the start tag only: it holds for this paragraph and those after
+    // it that do not name their own.
+    const std::string_view mode = GetAttributeView("mode", m_front.substr(0, gt + 1), "");
+    if (mode == "wrap" || mode == "nowrap")
+        m_card.AddBR(mode);
+    LineStart();
     RemoveFront(gt + 1);
 }
 
@@ -475,10 +704,15 @@ bool TWMLCard::Parse(std::string_view code)
 
     const std::size_t gt = code.find('>');
     const std::string_view body = gt == std::string_view::npos ? code : code.substr(gt + 1);
-    std::string text;
-    text.reserve(Template.size() + body.size());
-    text.append(Template);
-    text.append(body);
+    // The template goes in front of the body; without one the body is read where it lies, since a
+    // copy would be as large as the card.
+    std::string joined;
+    if (!Template.empty()) {
+        joined.reserve(Template.size() + body.size());
+        joined.append(Template);
+        joined.append(body);
+    }
+    const std::string_view text = Template.empty() ? body : std::string_view(joined);
 
     m_byteLimit = SaturatingLimit(Limits.BytesPerInputByte, text.size(), Limits.Slack);
     m_bytesUsed = 0;
@@ -507,7 +741,7 @@ bool TWMLCard::Affordable(std::size_t bytes)
 
 void TWMLCard::Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes)
 {
-    bytes += key.size();
+    bytes += HeapBytes(key);
     if (!Affordable(bytes))
         return;
     m_bytesUsed += bytes;
@@ -520,16 +754,22 @@ void TWMLCard::AddText(std::string_view text)
     record->TextFont = TextFont;
     record->Alignment = Alignment;
     record->Text = text;
-    const std::size_t bytes = ObjectBytes(*record) + text.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Text);
     Append({}, std::move(record), bytes);
 }
 
 void TWMLCard::AddBR()
 {
+    AddBR({});
+}
+
+void TWMLCard::AddBR(std::string_view mode)
+{
     auto record = std::make_unique<TWMLBR>();
     record->TextFont = TextFont;
     record->Alignment = Alignment;
-    const std::size_t bytes = ObjectBytes(*record);
+    record->Mode = mode;
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Mode);
     Append({}, std::move(record), bytes);
 }
 
@@ -543,19 +783,16 @@ void TWMLCard::AddAlignmentChange(TWMLAlignment alignment)
     Alignment = alignment;
 }
 
-void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post)
+void TWMLCard::AddLink(std::string_view link, std::string_view text, bool post, bool picture)
 {
-    auto record = std::make_unique<TWMLLink>();
-    record->TextFont = TextFont;
-    record->Alignment = Alignment;
-    record->Link = link;
-    record->Text = text;
-    record->Post = post;
-    const std::size_t bytes = ObjectBytes(*record) + link.size() + text.size();
-    Append("Link", std::move(record), bytes);
+    TWMLTask task;
+    task.Kind = TWMLTaskKind::Go;
+    task.Href = link;
+    task.Post = post;
+    AddLink(text, task, picture);
 }
 
-void TWMLCard::AddLink(std::string_view text, const TWMLTask& task)
+void TWMLCard::AddLink(std::string_view text, const TWMLTask& task, bool picture)
 {
     auto record = std::make_unique<TWMLLink>();
     record->TextFont = TextFont;
@@ -564,9 +801,10 @@ void TWMLCard::AddLink(std::string_view text, const TWMLTask& task)
     record->Text = text;
     record->Post = task.Post;
     record->Refresh = task.Kind == TWMLTaskKind::Refresh;
+    record->Picture = picture;
     record->VarObject.SetVarNames = task.SetVarNames;
     record->VarObject.SetVarValues = task.SetVarValues;
-    const std::size_t bytes = ObjectBytes(*record) + record->Link.size() + text.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->Text);
     Append("Link", std::move(record), bytes);
 }
 
@@ -578,9 +816,10 @@ void TWMLCard::AddEvent(std::string_view code)
         : type == "onenterbackward"              ? &OnEnterBackward
         : type == "ontimer"                      ? &OnTimer
                                                  : nullptr;
-    if (binding == nullptr || !Affordable(kRecordBytes + code.size()))
+    const std::size_t bytes = sizeof(TWMLTask) + code.size();
+    if (binding == nullptr || !Affordable(bytes))
         return;
-    m_bytesUsed += code.size();
+    m_bytesUsed += bytes;
     *binding = ParseTask(code.substr(startTag.size()));
     // The timer records show the address the timer leads to.
     if (binding == &OnTimer)
@@ -592,13 +831,13 @@ void TWMLCard::AddTimer(std::string_view link, std::int32_t time)
     auto record = std::make_unique<TWMLTimer>();
     record->Link = link;
     record->Time = time;
-    const std::size_t bytes = ObjectBytes(*record) + link.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link);
     Append({}, std::move(record), bytes);
 }
 
 void TWMLCard::AddInput(std::string_view code)
 {
-    if (!Affordable(kRecordBytes + code.size()))
+    if (!Affordable(EmptyBytes<TWMLInput>() + code.size()))
         return;
     auto record = std::make_unique<TWMLInput>();
     record->WMLCode = code;
@@ -608,8 +847,8 @@ void TWMLCard::AddInput(std::string_view code)
     TWMLVariable* variable = &record->VarObject;
     std::string key = record->Title;
     std::string name = variable->VarName;
-    const std::size_t bytes = ObjectBytes(*record) + record->Title.size() + record->DefaultText.size()
-        + record->Size.size() + record->MaxLength.size() + name.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + HeapBytes(record->DefaultText)
+        + HeapBytes(record->Size) + HeapBytes(record->MaxLength) + sizeof(TCardVariable) + HeapBytes(name);
     const std::size_t before = Elements.size();
     Append(std::move(key), std::move(record), bytes);
     if (Elements.size() > before)
@@ -618,7 +857,7 @@ void TWMLCard::AddInput(std::string_view code)
 
 void TWMLCard::AddImage(std::string_view code)
 {
-    if (!Affordable(kRecordBytes + code.size()))
+    if (!Affordable(EmptyBytes<TWMLImage>() + code.size()))
         return;
     auto record = std::make_unique<TWMLImage>();
     record->WMLCode = code;
@@ -626,9 +865,9 @@ void TWMLCard::AddImage(std::string_view code)
     record->TextFont = TextFont;
     record->Parse(code);
     TWMLImage* image = record.get();
-    const std::size_t bytes = ObjectBytes(*record) + image->Alt.size() + image->Src.size()
-        + image->LocalSrc.size() + image->VSpave.size() + image->HSpace.size() + image->Align.size()
-        + image->Width.size() + image->Height.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(image->Alt) + HeapBytes(image->Src)
+        + HeapBytes(image->LocalSrc) + HeapBytes(image->VSpave) + HeapBytes(image->HSpace)
+        + HeapBytes(image->Align) + HeapBytes(image->Width) + HeapBytes(image->Height);
     const std::size_t before = Elements.size();
     Append("Image", std::move(record), bytes);
     if (Elements.size() > before && ImageLoader != nullptr) {
@@ -649,7 +888,7 @@ namespace {
             if (!range.Found())
                 break;
             const std::string element = rest.Extract(range.Pos, range.Count);
-            variable.NameList.push_back(GetElementText(element));
+            variable.NameList.push_back(CollapseBlanks(GetElementTextView(element)));
             variable.ValueList.push_back(GetAttribute("value", element, ""));
             variable.OnPickList.push_back(GetAttribute("onpick", element, ""));
             rest.Remove(range.Pos, range.Count);
@@ -675,7 +914,7 @@ void TWMLCard::AddSelect(std::string_view code)
     record->Multiple = GetAttributeView("multiple", code, "false") != "false";
     ReadOptions(code, v);
     TWMLVariable* variable = &v;
-    const std::size_t bytes = ObjectBytes(*record) + record->Title.size();
+    const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + sizeof(TCardVariable);
     const std::size_t before = Elements.size();
     Append("Select", std::move(record), bytes);
     if (Elements.size() > before)

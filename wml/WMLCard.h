@@ -13,6 +13,10 @@ namespace pivrel::wml {
 
 enum class TWMLCardStyles : int { csList = 0, csSet = 1 };
 
+// The face of the running font inside preformatted text; desktops without it have a fixed-width
+// stand-in under this name.
+inline constexpr std::string_view kFixedFace = "Courier New";
+
 // Fetches and decodes a card's picture into its record while the card is parsed. The picture
 // subsystem implements it; without one, an image record keeps an empty picture.
 class TCardImageLoader
@@ -75,14 +79,24 @@ public:
 
     // Fills the card from its card element text; always true.
     bool Parse(std::string_view code);
+
+    // What the records of the last Parse cost in memory, as the byte limit counts it.
+    std::size_t RecordBytes() const { return m_bytesUsed; }
+
+    // Whether the last Parse dropped the rest of the card for the byte limit.
+    bool LimitReached() const { return m_limitReached; }
+
     void TimerExpired();
 
     void AddText(std::string_view text);
     void AddBR();
+    // A line break that also marks a change of layout: "wrap" and "nowrap" for the paragraphs
+    // that follow, "table N" (N the columns as written), "row", "cell" and "/table" for a table.
+    void AddBR(std::string_view mode);
     void AddAlignmentChange(TWMLAlignment alignment);
-    void AddLink(std::string_view link, std::string_view text, bool post);
+    void AddLink(std::string_view link, std::string_view text, bool post, bool picture = false);
     // A link that follows the task: its address (or "@prev"), its refresh flag and its setvars.
-    void AddLink(std::string_view text, const TWMLTask& task);
+    void AddLink(std::string_view text, const TWMLTask& task, bool picture = false);
     // Binds an onevent element's task to the card.
     void AddEvent(std::string_view code);
     void AddTimer(std::string_view link, std::int32_t time);

@@ -75,7 +75,10 @@ bool TWMLDeck::BuildCards(std::string_view wml)
     const TElementSlots templateSlots = AddElementSlots(rest, "<template", "</template>");
     const TElementSlots cardSlots = AddElementSlots(rest, "<card", "</card>");
     const std::size_t limit = SaturatingLimit(Limits.BytesPerInputByte, WMLCode.size(), Limits.Slack);
+    const std::size_t recordLimit
+        = SaturatingLimit(Limits.RecordBytesPerInputByte, WMLCode.size(), Limits.RecordSlack);
     std::size_t handedOver = 0;
+    std::size_t recordBytes = 0;
     TTextRange templateRange;
     bool built = false;
     for (;;) {
@@ -91,18 +94,23 @@ bool TWMLDeck::BuildCards(std::string_view wml)
         if (cost > limit - handedOver)
             break;
         handedOver += cost;
-        std::unique_ptr<TWMLCard> parsed = BuildCard(rest.Extract(card.Pos, card.Count));
+        std::unique_ptr<TWMLCard> parsed
+            = BuildCard(rest.Extract(card.Pos, card.Count), recordLimit - recordBytes);
+        recordBytes += parsed->RecordBytes();
         rest.Remove(card.Pos, card.Count);
         if (templateRange.Found() && card.Pos < templateRange.End())
             templateRange = {};
         std::string id = parsed->ID;
+        const bool full = parsed->LimitReached();
         CardList.push_back(TWMLCardEntry { std::move(id), std::move(parsed) });
         built = true;
+        if (full)
+            break;
     }
     return built;
 }
 
-std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText)
+std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText, std::size_t recordBudget)
 {
     auto card = std::make_unique<TWMLCard>();
     card->WMLCode = std::move(cardText);
@@ -114,6 +122,8 @@ std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText)
     card->ImageLoader = ImageLoader;
     card->OnTimerNavigate = OnCardTimer;
     card->OnTimerTask = OnCardTimerTask;
+    card->Limits.BytesPerInputByte = 0;
+    card->Limits.Slack = recordBudget;
     card->Parse(card->WMLCode);
     return card;
 }

@@ -28,6 +28,11 @@ struct TDeckParseLimits {
     // otherwise hand each of them nearly the whole deck.
     std::size_t BytesPerInputByte = 4;
     std::size_t Slack = std::size_t(8) << 20;
+    // The element records of all cards together may cost this many times the deck text plus
+    // RecordSlack (what they take in memory, strings and list entries included); past that the
+    // rest of the card being parsed is dropped and no further card is built.
+    std::size_t RecordBytesPerInputByte = 2;
+    std::size_t RecordSlack = std::size_t(64) << 20;
 };
 
 class TWMLDeck : public TWMLObject
@@ -71,7 +76,7 @@ public:
 
 private:
     bool BuildCards(std::string_view wml);
-    std::unique_ptr<TWMLCard> BuildCard(std::string cardText);
+    std::unique_ptr<TWMLCard> BuildCard(std::string cardText, std::size_t recordBudget);
 };
 
 } // namespace pivrel::wml

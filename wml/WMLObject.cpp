@@ -2,6 +2,8 @@
 
 #include "wml/WMLCutText.h"
 
+#include <utility>
+
 namespace pivrel::wml {
 
 namespace {
@@ -208,11 +210,35 @@ TWMLTask ParseTask(std::string_view code)
     return task;
 }
 
+std::string CaptionForDoType(std::string_view type)
+{
+    std::string lower(type);
+    for (char& c : lower)
+        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    static const std::pair<std::string_view, std::string_view> captions[] = {
+        { "", "OK" },
+        { "accept", "OK" },
+        { "prev", "Back" },
+        { "options", "Options" },
+        { "reset", "Reset" },
+        { "help", "Help" },
+        { "delete", "Delete" },
+    };
+    for (const auto& [name, caption] : captions) {
+        if (lower == name)
+            return std::string(caption);
+    }
+    return std::string(type);
+}
+
 void TWMLBtn::Parse(std::string_view code)
 {
     const std::string_view doElement = GetElementView("do", code);
     Caption = GetAttribute("label", doElement, "");
     DoType = GetAttribute("type", doElement, "");
+    // A button needs a caption the user can read, also when the author gave none.
+    if (Caption.empty())
+        Caption = CaptionForDoType(DoType);
     BtName = GetAttribute("name", doElement, "");
     if (!doElement.empty())
         Link = GetAttribute("href", doElement, "");

@@ -158,6 +158,9 @@ public:
     // The anchor's task is a refresh; its setvar pairs, of a refresh or of a go, are in
     // VarObject.SetVarNames and SetVarValues as a button's are.
     bool Refresh = false;
+    // The link is a picture: the image record that follows it. Text is then all the anchor's text
+    // (before and after the picture) or, when it has none, the picture's alternative text.
+    bool Picture = false;
 };
 
 class TWMLBtn : public TWMLObject
@@ -178,6 +181,10 @@ public:
     // Code is the whole do element.
     void Parse(std::string_view code);
 };
+
+// The caption of a do button without a label: "OK" for accept (and for a do without a type),
+// "Back" for prev, and so on; any other type is its own caption.
+std::string CaptionForDoType(std::string_view type);
 
 class TWMLTimer : public TWMLObject
 {

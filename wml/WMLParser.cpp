@@ -13,20 +13,13 @@ namespace {
         return static_cast<unsigned char>(c) <= ' ';
     }
 
-    std::string_view TrimBlanks(std::string_view line)
-    {
-        const std::size_t first = line.find_first_not_of(' ');
-        if (first == std::string_view::npos)
-            return {};
-        return line.substr(first, line.find_last_not_of(' ') - first + 1);
-    }
-
-    // Appends a line with its control characters made blanks and the blanks at both ends removed.
-    void AppendCleanLine(std::string& joined, std::string_view line)
+    // Appends a line with its control characters made blanks and the blanks at its ends removed;
+    // inside preformatted text the blanks at its start are kept, since they indent it.
+    void AppendCleanLine(std::string& joined, std::string_view line, bool keepLeading)
     {
         std::size_t first = 0;
         std::size_t last = line.size();
-        while (first < last && IsBlankOrControl(line[first]))
+        while (!keepLeading && first < last && IsBlankOrControl(line[first]))
             ++first;
         while (last > first && IsBlankOrControl(line[last - 1]))
             --last;
@@ -86,6 +79,24 @@ namespace {
     template <std::size_t N> bool StartsWith(std::string_view text, const char (&prefix)[N])
     {
         return text.size() >= N - 1 && std::memcmp(text.data(), prefix, N - 1) == 0;
+    }
+
+    // Whether the text ends inside preformatted text, given whether it began inside: the last
+    // "<pre" start tag or "</pre" end tag, in any case, decides.
+    bool EndsInPre(std::string_view text, bool inPre)
+    {
+        for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+            const bool closing = lt + 1 < text.size() && text[lt + 1] == '/';
+            const std::size_t name = lt + (closing ? 2 : 1);
+            if (text.size() - name < 4)
+                break;
+            const bool pre = LowerAscii(text[name]) == 'p' && LowerAscii(text[name + 1]) == 'r'
+                && LowerAscii(text[name + 2]) == 'e';
+            const char after = text[name + 3];
+            if (pre && (after == '>' || after == ' '))
+                inPre = !closing;
+        }
+        return inPre;
     }
 
     bool Contains(std::string_view text, std::string_view part)
@@ -174,15 +185,17 @@ bool TWMLParser::Parse(TStringList&& lines)
     for (const std::string& line : kept)
         total += line.size() + 1;
     joined.reserve(total);
-    for (std::size_t i = 0; i < kept.size(); ++i) {
+    // A line end is white space: lines are joined with one blank, where there is text on both
+    // sides. Inside preformatted text each line end is kept as a line feed, empty lines too.
+    bool inPre = false;
+    for (const std::string& line : kept) {
         const std::size_t before = joined.size();
-        AppendCleanLine(joined, kept[i]);
-        if (joined.size() == before || joined[before] == '<' || i == 0)
-            continue;
-        // Text continued from a line that does not end with a tag is joined with one blank.
-        const std::string_view previous = TrimBlanks(kept[i - 1]);
-        if (!previous.empty() && previous.back() != '>')
+        AppendCleanLine(joined, line, inPre);
+        if (inPre && before > 0)
+            joined.insert(before, 1, '\n');
+        else if (joined.size() > before && before > 0 && joined[before - 1] != ' ')
             joined.insert(before, 1, ' ');
+        inPre = EndsInPre(std::string_view(joined).substr(before), inPre);
     }
     if (!ContainsDeckMarkers(joined))
         return false;

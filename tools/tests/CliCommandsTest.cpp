@@ -127,11 +127,11 @@ namespace {
             R"({"class":"TWMLTimer","key":"",)",
             R"("Link":"#second","Time":2000)",
             R"({"class":"TWMLAlignmentChange","key":"","Alignment":2,)",
-            R"("TextFont":{"Name":"Arial","Size":10,"Bold":true,"Italic":false,"Underline":false},"Text":"bold")",
-            R"x("Text":"Second","Link":"second.wml?x=$(q)","JumpID":0,"Post":false)x",
+            R"("TextFont":{"Name":"Arial","Size":10,"Bold":true,"Italic":false,"Underline":false},"Text":"bold ")",
+            R"x("Text":"Second","Link":"second.wml?x=$(q)","JumpID":0,"Post":false,"Refresh":false,"Picture":false)x",
             R"({"class":"TWMLPostVariable","key":"postfield",)",
             R"("VarName":"u","VarValue":"bob",)",
-            R"("Text":"Send","Link":"post.cgi","JumpID":0,"Post":true)",
+            R"("Text":"Send","Link":"post.cgi","JumpID":0,"Post":true,"Refresh":false,"Picture":false)",
             R"({"class":"TWMLInput","key":"Query",)",
             R"("Title":"Query","DefaultText":"wap","Size":"16","MaxLength":"8","Password":true)",
             R"("Title":"Options (s):","Multiple":true)",
@@ -305,7 +305,7 @@ namespace {
             R"({"class":")" + className
                 + R"(","key":"Link","Alignment":1,)"
                   R"("TextFont":{"Name":"Arial","Size":10,"Bold":false,"Italic":true,"Underline":false},)"
-                  R"("Text":"caf\u00e9 \"x\"\n","Link":"#b","JumpID":4096,"Post":false,"Refresh":false,)"
+                  R"("Text":"caf\u00e9 \"x\"\n","Link":"#b","JumpID":4096,"Post":false,"Refresh":false,"Picture":false,)"
                   R"("VarObject":{"VarName":"","VarValue":"","iVarName":"","iVarValue":"","NameList":[],)"
                   R"("ValueList":[],"OnPickList":[],"SetVarNames":["a","b"],"SetVarValues":["1",""],)"
                   R"("DefaultValue":"","DefaultIValue":"","PostVariable":false}})");

@@ -176,8 +176,8 @@ namespace {
 
     TEST_F(CardRender, StyleSheetAndViewAreSetUpForCards)
     {
-        ASSERT_EQ(style.TextStyles().size(), 16u);
-        ASSERT_EQ(style.ParaStyles().size(), 4u);
+        ASSERT_EQ(style.TextStyles().size(), 64u);
+        ASSERT_EQ(style.ParaStyles().size(), 7u);
 
         struct TRow {
             int No;
@@ -232,9 +232,11 @@ namespace {
         const TCase cases[] = {
             { 10, false, false, false, 4, 13 },
             { 10, true, true, false, 7, 13 },
-            { 10, true, false, true, 4, 13 },
-            { 10, false, true, true, 4, 13 },
-            { 10, true, true, true, 7, 13 },
+            // Underlined text has styles of its own after the sixteen.
+            { 10, true, false, true, 37, 13 },
+            { 10, false, true, true, 38, 13 },
+            { 10, true, true, true, 39, 13 },
+            { 8, false, false, true, 20, 12 },
             { 8, true, false, false, 1, 12 },
             { 12, false, true, false, 10, 14 },
             // Nested small and big: the nearest shown size.
@@ -729,6 +731,112 @@ namespace {
         const std::vector<TItemRow> rows = Rows();
         EXPECT_TRUE(
             std::any_of(rows.begin(), rows.end(), [](const TItemRow& row) { return row.Text == "n=0 "; }));
+    }
+
+    // Pictures for the names it knows, each 4 by 3 pixels; no picture for any other name.
+    class TFakePictures : public wml::TCardImageLoader
+    {
+    public:
+        void LoadCardImage(wml::TWMLImage& image, const std::string& src) override
+        {
+            if (src.find("missing") != std::string::npos)
+                return;
+            image.Image.Width = 4;
+            image.Image.Height = 3;
+            image.Image.Pixels.assign(12, 0);
+            image.SourceWidth = 4;
+            image.SourceHeight = 3;
+        }
+    };
+
+    TEST_F(CardRender, PreformattedBlanksStayAndNoWrapParagraphsScrollSideways)
+    {
+        Show("<card id=\"c\" title=\"t\"><p><pre>a  b\n c</pre>"
+             "<p mode=\"nowrap\">"
+            + std::string(300, 'x') + " y</p></p></card>");
+        std::vector<std::string> texts;
+        std::vector<int> paras;
+        std::vector<std::string> faces;
+        for (const TRVItem& item : view.Items()) {
+            if (!item.Text.empty()) {
+                texts.push_back(item.Text);
+                paras.push_back(item.Info.ParaNo);
+                faces.push_back(style.TextStyle(item.Info.StyleNo).FontName);
+            }
+        }
+        const std::string nbsp = "\xC2\xA0";
+        EXPECT_EQ(texts,
+            (std::vector<std::string> { "a" + nbsp + nbsp + "b", nbsp + "c", std::string(300, 'x') + " y" }));
+        EXPECT_EQ(paras, (std::vector<int> { kParaLeft, kParaLeft, kParaNoWrapOffset + kParaLeft }));
+        const std::string fixed(wml::kFixedFace);
+        EXPECT_EQ(faces, (std::vector<std::string> { fixed, fixed, "Arial" }));
+        EXPECT_GT(view.DocumentWidth(), 300 * 5);
+    }
+
+    TEST_F(CardRender, PicturesInAnchorsAreHotLinksAndAltTextStandsInForMissingOnes)
+    {
+        TFakePictures pictures;
+        browser.WMLDeck.ImageLoader = &pictures;
+        Show(R"WML(<card id="c" title="Pictures"><p>
+<a href="kino.wml"><img src="kino.wbmp" alt="Kino"/></a>
+<a href="menu.wml"><img src="missing.wbmp" alt="Menu"/></a>
+<a href="bus.wml">Bus</a> <a href="icon.wml"><img src="i.wbmp" alt="*"/>Label</a> <a href="end.wml">End</a></p></card>)WML");
+        std::vector<std::string> shown;
+        for (const TRVItem& item : view.Items()) {
+            if (item.Info.JumpNo < 0)
+                continue;
+            const auto found = renderer.FindLinkByJumpID(item.Info.JumpNo + view.FirstJumpNo());
+            const bool picture
+                = item.Info.StyleNo == rvsHotspot && qobject_cast<TPVImage*>(item.Info.Gr.data());
+            shown.push_back((found ? found->Link : "missing") + "|" + (picture ? "picture" : item.Text));
+        }
+        EXPECT_EQ(shown,
+            (std::vector<std::string> { "kino.wml|picture", "menu.wml|Menu", "bus.wml|Bus",
+                "icon.wml|picture", "icon.wml|Label", "end.wml|End" }));
+        const std::vector<TPVImage*> images = Widgets<TPVImage>();
+        ASSERT_EQ(images.size(), 2u);
+        EXPECT_TRUE(images[0]->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+        // Hovering and clicking the picture act on its link.
+        renderer.RichViewMouseMove(4096);
+        EXPECT_EQ(host.Statuses.back(), (std::pair<int, std::string> { 2, "kino.wml" }));
+        ASSERT_FALSE(view.JumpInfos().empty());
+        EXPECT_EQ(view.JumpInfos()[0].Width, images[0]->width() + 2);
+    }
+
+    // A table of picture links, as portal decks use for their menus: one column per cell, the
+    // pictures hot.
+    TEST_F(CardRender, TableOfPictureLinksIsAGridOfHotPictures)
+    {
+        TFakePictures pictures;
+        browser.WMLDeck.ImageLoader = &pictures;
+        Show(R"WML(<card id="c" title="Grid"><p>
+<table columns="2">
+<tr><td><a href="a.wml"><img src="a.wbmp" alt="A"/></a></td><td><a href="b.wml"><img src="b.wbmp" alt="B"/></a></td></tr>
+<tr><td><a href="c.wml"><img src="c.wbmp" alt="C"/></a></td><td>Dee and more <a href="d.wml">D</a></td></tr>
+</table>after</p></card>)WML");
+        std::vector<std::pair<int, int>> places;
+        for (const TRVJumpInfo& jump : view.JumpInfos())
+            places.emplace_back(jump.Left, jump.Top);
+        ASSERT_EQ(places.size(), 4u);
+        EXPECT_EQ(places[0].first, places[2].first) << "A and C share the first column";
+        EXPECT_EQ(places[1].first, 5 + 6 + 8)
+            << "B stands right of A's column, which is as wide as a picture";
+        EXPECT_EQ(places[0].second, places[1].second) << "A and B share the first row";
+        EXPECT_GT(places[2].second, places[0].second);
+        EXPECT_GT(places[3].first, places[1].first) << "D follows the text of its cell";
+        for (int jump = 4096; jump < 4100; ++jump)
+            EXPECT_TRUE(renderer.FindLinkByJumpID(jump)) << jump;
+    }
+
+    TEST_F(CardRender, ButtonsWithoutLabelShowTheirTypesCaption)
+    {
+        Show(R"WML(<card id="c" title="Do"><do type="accept"><go href="a.wml"/></do>
+<do type="options"><go href="o.wml"/></do><do type="x-custom"><go href="x.wml"/></do><p>x</p></card>)WML");
+        std::vector<std::string> captions;
+        for (TPVBtn* button : Widgets<TPVBtn>())
+            captions.push_back(button->text().toStdString());
+        EXPECT_EQ(captions, (std::vector<std::string> { "OK", "Options", "x-custom" }));
     }
 
 } // namespace

@@ -351,5 +351,92 @@ namespace {
         EXPECT_EQ(measurer.OffsetAt(0, "\xC3\xA9\xC3\xA9", 4), 4u);
     }
 
+    // The cells of tables as (text, table, row, column), each cell its own item.
+    struct TCellRow {
+        const char* Text;
+        int Table, Row, Column;
+    };
+
+    TEST_F(DLinesTest, TableColumnsAreAsWideAsTheirWidestCellAndNarrowedToFit)
+    {
+        struct Case {
+            const char* Name;
+            std::vector<TCellRow> Cells;
+            int Width; // in characters of 6 pixels
+            Strings Expected;
+            std::vector<int> Lefts;
+        };
+
+        const Case cases[] = {
+            { "natural widths", { { "a", 1, 0, 0 }, { "bbb", 1, 0, 1 }, { "cc", 1, 1, 0 }, { "d", 1, 1, 1 } },
+                40, { "|a", "bbb", "|cc", "d" }, { 5, 5 + 12 + 8, 5, 5 + 12 + 8 } },
+            { "narrowed and wrapped", { { "aaaa bbbb", 1, 0, 0 }, { "cc dd", 1, 0, 1 } }, 10,
+                { "|aaaa", "cc", "|bbbb", "dd" }, { 5, 5 + 26 + 8, 5, 5 + 26 + 8 } },
+            { "a short row", { { "a", 1, 0, 0 }, { "b", 1, 0, 1 }, { "c", 1, 1, 0 } }, 40,
+                { "|a", "b", "|c" }, { 5, 19, 5 } },
+            { "two tables", { { "aaa", 1, 0, 0 }, { "b", 2, 0, 0 }, { "c", 2, 0, 1 } }, 40,
+                { "|aaa", "|b", "c" }, { 5, 5, 19 } },
+        };
+        for (const Case& c : cases) {
+            m_items.clear();
+            for (const TCellRow& cell : c.Cells) {
+                Text(cell.Text);
+                m_items.back().Info.Table = cell.Table;
+                m_items.back().Info.Row = std::int16_t(cell.Row);
+                m_items.back().Info.Column = std::int16_t(cell.Column);
+            }
+            const TRVLayout layout = Layout(c.Width * 6);
+            EXPECT_EQ(Texts(layout), c.Expected) << c.Name;
+            std::vector<int> lefts;
+            for (const auto& segment : layout.Lines)
+                lefts.push_back(segment.Left);
+            EXPECT_EQ(lefts, c.Lefts) << c.Name;
+            // Lines follow each other down the page, one per row and cell line.
+            for (std::size_t i = 1; i < layout.LineInfos.size(); ++i)
+                EXPECT_EQ(
+                    layout.LineInfos[i].Top, layout.LineInfos[i - 1].Top + layout.LineInfos[i - 1].Height)
+                    << c.Name;
+        }
+    }
+
+    TEST_F(DLinesTest, TextAfterATableStartsBelowItAndLinksInCellsAreHot)
+    {
+        Text("before");
+        Text("hot", 2);
+        m_items.back().Info.Table = 1;
+        Text("after");
+        const TRVLayout layout = Layout(60);
+        EXPECT_EQ(Texts(layout), (Strings { "|before", "|hot", "|after" }));
+        ASSERT_EQ(layout.Jumps.size(), 1u);
+        EXPECT_EQ(layout.Jumps[0].Left, 5);
+        EXPECT_EQ(layout.Jumps[0].Top, layout.Lines[1].Top);
+    }
+
+    TEST_F(DLinesTest, LinesThatDoNotWrapRunPastTheTextWidth)
+    {
+        m_style.ParaStyles().resize(5);
+        m_style.ParaStyles()[4].NoWrap = true;
+        Text("hello world again", 0, 4);
+        Control(30, 10, false);
+        Text("wrapped text", 0, 0);
+        const TRVLayout layout = Layout(7 * 6);
+        EXPECT_EQ(Texts(layout), (Strings { "|hello world again", "", "|wrapped", "|text" }));
+        EXPECT_EQ(layout.ContentRight, 5 + 17 * 6 + 32);
+    }
+
+    TEST_F(DLinesTest, HotControlsArePlacedLikeControlsAndNumberedAsLinks)
+    {
+        Text("a", 2);
+        Control(20, 10, false);
+        m_items.back().Info.StyleNo = rvsHotspot;
+        const TRVLayout layout = Layout(100);
+        ASSERT_EQ(layout.Lines.size(), 2u);
+        EXPECT_EQ(layout.Lines[1].Width, 22);
+        EXPECT_EQ(layout.ItemJumpNo, (std::vector<int> { 0, 1 }));
+        ASSERT_EQ(layout.Jumps.size(), 2u);
+        EXPECT_EQ(layout.Jumps[1].Left, layout.Lines[1].Left);
+        EXPECT_EQ(layout.Jumps[1].Width, 22);
+    }
+
 } // namespace
 } // namespace pivrel::view

@@ -580,6 +580,25 @@ namespace {
         EXPECT_TRUE(QFileInfo::exists(dir.filePath("img_page_background.png")));
     }
 
+    // A hot picture is a numbered link like a hot text: the links after it keep their addresses.
+    TEST_F(RichViewTest, SavedHotControlsLinkToTheirAddressesInJumpOrder)
+    {
+        QTemporaryDir dir;
+        const std::string name = dir.filePath("page.html").toStdString();
+        m_view.AppendHotControl(new QWidget, 0);
+        m_view.AppendText("link", kJump);
+        m_view.Format();
+        m_view.SetFirstJumpNo(4096);
+        m_view.OnURLNeeded = [](TRichView&, int id) { return "u" + std::to_string(id); };
+        m_view.OnSaveComponentToFile
+            = [](TRichView&, const std::string&, QWidget*, TRVSaveFormat) { return std::string("<IMG>"); };
+        ASSERT_TRUE(m_view.SaveAsHTML(name, "", "", 0));
+        const std::string html = ReadFile(name);
+        EXPECT_NE(html.find("<A href=\"u4096\"><IMG></A>"), std::string::npos) << html;
+        EXPECT_NE(html.find("<A href=\"u4097\"><FONT"), std::string::npos) << html;
+        EXPECT_EQ(m_view.JumpInfos().size(), 2u);
+    }
+
 } // namespace
 } // namespace pivrel::view
 

@@ -26,13 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pivrel::wml::TWMLDeck deck;
     deck.Parse(pivrel::base::SplitLines(text));
     std::size_t sum = 0;
+    std::size_t recordBytes = 0;
     for (const pivrel::wml::TWMLCardEntry& entry : deck.CardList) {
+        recordBytes += entry.Card->RecordBytes();
         sum += entry.Key.size() + Touch(*entry.Card) + entry.Card->Title.size();
         for (const pivrel::wml::TWMLElement& element : entry.Card->Elements)
             sum += element.Key.size() + Touch(*element.Object);
         for (const pivrel::wml::TCardVariable& variable : entry.Card->Variables)
             sum += variable.Key.size() + variable.Variable->VarName.size();
     }
+    // The records of all cards together stay within the deck's budget.
+    const pivrel::wml::TDeckParseLimits& limits = deck.Limits;
+    if (recordBytes > limits.RecordBytesPerInputByte * deck.WMLCode.size() + limits.RecordSlack)
+        __builtin_trap();
     sum += static_cast<std::size_t>(deck.CardIndexForURL("x#a"));
     return sum == static_cast<std::size_t>(-1) ? 1 : 0;
 }

@@ -53,8 +53,8 @@ namespace {
         std::string Decode(std::string text)
         {
             const std::vector<std::pair<std::string, std::string>> named
-                = { { "&nbsp;", " " }, { "&amp;", "&" }, { "&lt;", "<" }, { "&gt;", ">" }, { "&quot;", "\"" },
-                      { "&shy;", "\xC2\xAD" }, { "&apos;", "'" } };
+                = { { "&nbsp;", "\xC2\xA0" }, { "&amp;", "&" }, { "&lt;", "<" }, { "&gt;", ">" },
+                      { "&quot;", "\"" }, { "&shy;", "\xC2\xAD" }, { "&apos;", "'" } };
             for (const auto& [entity, replacement] : named) {
                 for (std::size_t p = text.find(entity); p != std::string::npos; p = text.find(entity))
                     text.replace(p, entity.size(), replacement);
@@ -105,7 +105,9 @@ namespace {
                 { "&amp;amp;amp;lt;", "<" },
                 // &nbsp; comes before &amp; in the table, so one produced by &amp; stays.
                 { "&amp;nbsp;", "&nbsp;" },
-                { "x&nbsp;y", "x y" },
+                { "x&nbsp;y",
+                    "x\xC2\xA0"
+                    "y" },
                 { "&shy;", "\xC2\xAD" },
                 { "&&amp;lt;;", "&<;" },
                 { "&AMP; &amp &;", "&AMP; &amp &;" },
@@ -174,8 +176,10 @@ namespace {
             {
                 { "a  b", "a b" },
                 { "     ", " " },
-                { "a&nbsp;&nbsp;b", "a  b" },
-                { "a &nbsp; b", "a   b" },
+                { "a&nbsp;&nbsp;b",
+                    "a\xC2\xA0\xC2\xA0"
+                    "b" },
+                { "a &nbsp; b", "a \xC2\xA0 b" },
                 { "a\t\tb", "a\t\tb" },
             },
             DecodeEntities);

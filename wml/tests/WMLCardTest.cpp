@@ -13,13 +13,15 @@ namespace {
         const TFontDesc& f = o.TextFont;
         out += " a" + std::to_string(static_cast<int>(o.Alignment)) + " s" + std::to_string(f.Size)
             + (f.Bold ? "B" : "") + (f.Italic ? "I" : "") + (f.Underline ? "U" : "");
+        if (f.Name != TFontDesc().Name)
+            out += " font=" + f.Name;
         switch (o.Class()) {
         case TWMLClass::Text:
             out += " '" + static_cast<const TWMLText&>(o).Text + "'";
             break;
         case TWMLClass::Link: {
             const auto& l = static_cast<const TWMLLink&>(o);
-            out += " '" + l.Text + "' -> " + l.Link + (l.Post ? " post" : "");
+            out += " '" + l.Text + "' -> " + l.Link + (l.Post ? " post" : "") + (l.Picture ? " picture" : "");
             break;
         }
         case TWMLClass::Btn: {
@@ -47,6 +49,10 @@ namespace {
         }
         case TWMLClass::PostVariable:
             out += " " + o.VarObject.VarName + "=" + o.VarObject.VarValue;
+            break;
+        case TWMLClass::BR:
+            if (!static_cast<const TWMLBR&>(o).Mode.empty())
+                out += " mode=" + static_cast<const TWMLBR&>(o).Mode;
             break;
         case TWMLClass::PivrelVersion:
             out += " " + static_cast<const TWMLPivrelVersion&>(o).NewestVersion;
@@ -96,9 +102,10 @@ namespace {
                 { "TWMLAlignmentChange[] a1 s10", "TWMLImage[Image] a1 s10 a.wbmp",
                     "TWMLAlignmentChange[] a0 s10" } },
             { "<p align=\"Center\">x", { "TWMLText[] a0 s10 'x'" } },
+            // A blank between two runs ends the run before it.
             { "<b>Bold <i>both</i></b> plain",
-                { "TWMLText[] a0 s10B 'Bold '", "TWMLText[] a0 s10BI 'both'",
-                    "TWMLText[] a0 s10 ' plain'" } },
+                { "TWMLText[] a0 s10B 'Bold '", "TWMLText[] a0 s10BI 'both '",
+                    "TWMLText[] a0 s10 'plain'" } },
             // The font is plain state: "</b>" ends the bold of an enclosing "<strong>".
             { "<strong><b>x</b>y</strong>", { "TWMLText[] a0 s10B 'x'", "TWMLText[] a0 s10 'y'" } },
             { "<u>u</u><small>x</small>y",
@@ -108,17 +115,19 @@ namespace {
                 { "TWMLText[] a0 s12 'x'", "TWMLAlignmentChange[] a2 s10", "TWMLText[] a2 s10 'c'",
                     "TWMLAlignmentChange[] a0 s10" } },
             { "<table><tr><td>A</td><td>B</td></tr></table>",
-                { "TWMLText[] a0 s10 ' -'", "TWMLText[] a0 s10 'A'", "TWMLText[] a0 s10 '- '",
-                    "TWMLText[] a0 s10 ' -'", "TWMLText[] a0 s10 'B'", "TWMLText[] a0 s10 '- '",
-                    "TWMLBR[] a0 s10" } },
+                { "TWMLBR[] a0 s10 mode=table ", "TWMLBR[] a0 s10 mode=row", "TWMLBR[] a0 s10 mode=cell",
+                    "TWMLText[] a0 s10 'A'", "TWMLBR[] a0 s10 mode=cell", "TWMLText[] a0 s10 'B'",
+                    "TWMLBR[] a0 s10 mode=/table" } },
             { "a<br/>b", { "TWMLText[] a0 s10 'a'", "TWMLBR[] a0 s10", "TWMLText[] a0 s10 'b'" } },
             // A "<br>" without "/" also takes the character after it.
             { "a<br>bc", { "TWMLText[] a0 s10 'a'", "TWMLBR[] a0 s10", "TWMLText[] a0 s10 'c'" } },
             { "x > y<em>z</em><!-- c -->w",
-                { "TWMLText[] a0 s10 ' y'", "TWMLText[] a0 s10 'z'", "TWMLText[] a0 s10 'w'" } },
-            { "<!-- a > b -->w", { "TWMLText[] a0 s10 ' b -->w'" } },
-            // "<p" also catches "<pre" and "<pivrel" without " version".
-            { "<pre>t</pre><pivrel>v", { "TWMLText[] a0 s10 't'", "TWMLText[] a0 s10 'v'" } },
+                { "TWMLText[] a0 s10 'y'", "TWMLText[] a0 s10I 'z'", "TWMLText[] a0 s10 'w'" } },
+            { "<!-- a > b -->w", { "TWMLText[] a0 s10 'b -->w'" } },
+            // "<p" also catches "<pivrel" without " version".
+            { "<pre>t</pre><pivrel>v",
+                { "TWMLText[] a0 s10 font=Courier New 't'", "TWMLBR[] a0 s10 font=Courier New",
+                    "TWMLText[] a0 s10 'v'" } },
         };
         for (const TCase& c : cases) {
             SCOPED_TRACE(c.Body);
@@ -227,14 +236,13 @@ namespace {
             { "", {} },
             // Text without any tag is character data.
             { "no tags at all", { "TWMLText[] a0 s10 'no tags at all'" } },
-            // A timer without "/>" loses only its front; the rest becomes an empty text.
+            // A timer without "/>" loses only its front; the empty rest makes no record.
             { "<card><timer value=\"5\"><b>x</card>",
-                { "TWMLTimer[] a0 s10 500 -> ", "TWMLText[] a0 s10 ''", "TWMLText[] a0 s10B 'x'" } },
+                { "TWMLTimer[] a0 s10 500 -> ", "TWMLText[] a0 s10B 'x'" } },
             // A timer whose first attribute is not value is dropped.
             { "<card><timer name=\"t\" value=\"5\"/>x</card>", { "TWMLText[] a0 s10 'x'" } },
             { "<card><pivrel version=\"1.0\"><b>x</card>",
-                { "TWMLPivrelVersion[PIVRELVERSION] a0 s10 1.0", "TWMLText[] a0 s10 ''",
-                    "TWMLText[] a0 s10B 'x'" } },
+                { "TWMLPivrelVersion[PIVRELVERSION] a0 s10 1.0", "TWMLText[] a0 s10B 'x'" } },
         };
         for (const TCase& c : cases) {
             SCOPED_TRACE(c.Code);
@@ -363,6 +371,121 @@ namespace {
         TWMLCard roomy;
         roomy.Parse(code);
         EXPECT_EQ(roomy.Elements.size(), 100u);
+    }
+
+    struct TBodyCase {
+        const char* Body;
+        TLines Expected;
+    };
+
+    void ExpectRecords(const std::vector<TBodyCase>& cases)
+    {
+        for (const TBodyCase& c : cases) {
+            SCOPED_TRACE(c.Body);
+            EXPECT_EQ(Records(*ParseCard(std::string("<card>") + c.Body + "</card>")), c.Expected);
+        }
+    }
+
+    // White space shows as one blank between two things on a line, and nowhere else.
+    TEST(WMLCardParse, WhiteSpaceBecomesOneBlankBetweenThingsOnALine)
+    {
+        ExpectRecords({
+            { "<p> <a href=\"k\">Kino</a> <a href=\"w\">Wetter</a>  <a href=\"b\">Bus</a> </p>",
+                { "TWMLLink[Link] a0 s10 'Kino' -> k", "TWMLText[] a0 s10 ' '",
+                    "TWMLLink[Link] a0 s10 'Wetter' -> w", "TWMLText[] a0 s10 ' '",
+                    "TWMLLink[Link] a0 s10 'Bus' -> b", "TWMLAlignmentChange[] a0 s10" } },
+            { "word <b>bold</b>", { "TWMLText[] a0 s10 'word '", "TWMLText[] a0 s10B 'bold'" } },
+            { "<p>  lead  and   inner  </p>",
+                { "TWMLText[] a0 s10 'lead and inner'", "TWMLAlignmentChange[] a0 s10" } },
+            { "<p> </p> <p> <b> </b> x </p>",
+                { "TWMLAlignmentChange[] a0 s10", "TWMLText[] a0 s10 'x'", "TWMLAlignmentChange[] a0 s10" } },
+            { "a <br/> b", { "TWMLText[] a0 s10 'a'", "TWMLBR[] a0 s10", "TWMLText[] a0 s10 'b'" } },
+            { "Go <a href=\"x\"> to </a>it",
+                { "TWMLText[] a0 s10 'Go '", "TWMLLink[Link] a0 s10 'to' -> x", "TWMLText[] a0 s10 ' it'" } },
+            { "<p align=\"center\"> Hi </p>",
+                { "TWMLAlignmentChange[] a2 s10", "TWMLText[] a2 s10 'Hi'",
+                    "TWMLAlignmentChange[] a0 s10" } },
+            // A non-breaking space is no white space: it and the blanks around it stay.
+            { "a &nbsp; b", { "TWMLText[] a0 s10 'a &nbsp; b'" } },
+            { "<select name=\"s\"><option value=\"1\"> One  more </option></select>",
+                { "TWMLSelect[Select] a0 s10 'Options (s):' s/VarIX def=1 [One more:1:;]" } },
+        });
+    }
+
+    // A picture inside an anchor is the link; its alternative text stands in when the anchor has
+    // no text of its own.
+    TEST(WMLCardParse, AnchorsWithPicturesArePictureLinks)
+    {
+        ExpectRecords({
+            { "<a href=\"k\"><img src=\"k.wbmp\" alt=\"Kino\"/></a>",
+                { "TWMLLink[Link] a0 s10 'Kino' -> k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
+            { "<a>Kino <img src=\"k.wbmp\" alt=\"K\"/><go href=\"#k\"></go></a>",
+                { "TWMLLink[Link] a0 s10 'Kino' -> #k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
+            // An icon followed by its label: the label is the link's text.
+            { "<a href=\"k\"><img src=\"k.wbmp\" alt=\"*\"/> Kino <b>now</b></a>",
+                { "TWMLLink[Link] a0 s10 'Kino now' -> k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
+            { "<a href=\"k\"><img src=\"k.wbmp\"/></a>",
+                { "TWMLLink[Link] a0 s10 '' -> k picture", "TWMLImage[Image] a0 s10 k.wbmp" } },
+            { "<a href=\"k\">Kino</a><img src=\"p.wbmp\"/>",
+                { "TWMLLink[Link] a0 s10 'Kino' -> k", "TWMLImage[Image] a0 s10 p.wbmp" } },
+        });
+    }
+
+    TEST(WMLCardParse, DoWithoutLabelTakesItsCaptionFromItsType)
+    {
+        const std::pair<const char*, const char*> cases[] = {
+            { "<do type=\"accept\"><go href=\"a\"></go></do>", "OK" },
+            { "<do type=\"prev\"><prev/></do>", "Back" },
+            { "<do type=\"options\"></do>", "Options" },
+            { "<do type=\"reset\"></do>", "Reset" },
+            { "<do type=\"help\"></do>", "Help" },
+            { "<do type=\"delete\"></do>", "Delete" },
+            { "<do type=\"vnd.menu\"></do>", "vnd.menu" },
+            { "<do type=\"unknown\"></do>", "unknown" },
+            { "<do></do>", "OK" },
+            { "<do type=\"accept\" label=\"Send\"></do>", "Send" },
+        };
+        for (const auto& [body, caption] : cases) {
+            auto card = ParseCard(std::string("<card>") + body + "</card>");
+            ASSERT_EQ(card->Elements.size(), 1u) << body;
+            EXPECT_EQ(static_cast<const TWMLBtn&>(*card->Elements[0].Object).Caption, caption) << body;
+            EXPECT_EQ(card->Elements[0].Key, caption) << body;
+        }
+    }
+
+    TEST(WMLCardParse, PreformattedTextEmphasisAndWrapMode)
+    {
+        ExpectRecords({
+            { "<pre>\n  a  b\n\nc\n</pre>d",
+                { "TWMLText[] a0 s10 font=Courier New '  a  b'", "TWMLBR[] a0 s10 font=Courier New",
+                    "TWMLBR[] a0 s10 font=Courier New", "TWMLText[] a0 s10 font=Courier New 'c'",
+                    "TWMLBR[] a0 s10 font=Courier New", "TWMLText[] a0 s10 'd'" } },
+            { "x<pre>y</pre>",
+                { "TWMLText[] a0 s10 'x'", "TWMLBR[] a0 s10", "TWMLText[] a0 s10 font=Courier New 'y'",
+                    "TWMLBR[] a0 s10 font=Courier New" } },
+            { "<em>e</em> <u>u</u>", { "TWMLText[] a0 s10I 'e '", "TWMLText[] a0 s10U 'u'" } },
+            { "<p mode=\"nowrap\">long</p><p>next</p><p mode=\"wrap\">w</p>",
+                { "TWMLBR[] a0 s10 mode=nowrap", "TWMLText[] a0 s10 'long'", "TWMLAlignmentChange[] a0 s10",
+                    "TWMLText[] a0 s10 'next'", "TWMLAlignmentChange[] a0 s10", "TWMLBR[] a0 s10 mode=wrap",
+                    "TWMLText[] a0 s10 'w'", "TWMLAlignmentChange[] a0 s10" } },
+            { "<p mode=\"NoWrap\">x</p>", { "TWMLText[] a0 s10 'x'", "TWMLAlignmentChange[] a0 s10" } },
+        });
+    }
+
+    TEST(WMLCardParse, TablesMarkTheirColumnsRowsAndCells)
+    {
+        ExpectRecords({
+            { "<table columns=\"2\"> <tr> <td> A </td> <td><a href=\"b\"><img src=\"b.wbmp\" "
+              "alt=\"B\"/></a></td> "
+              "</tr> </table>after",
+                { "TWMLBR[] a0 s10 mode=table 2", "TWMLBR[] a0 s10 mode=row", "TWMLBR[] a0 s10 mode=cell",
+                    "TWMLText[] a0 s10 'A'", "TWMLBR[] a0 s10 mode=cell",
+                    "TWMLLink[Link] a0 s10 'B' -> b picture", "TWMLImage[Image] a0 s10 b.wbmp",
+                    "TWMLBR[] a0 s10 mode=/table", "TWMLText[] a0 s10 'after'" } },
+            { "<table title=\"t\" columns=\"x\"><tr class=\"r\"><td align=\"L\">1</td></tr>",
+                { "TWMLBR[] a0 s10 mode=table x", "TWMLBR[] a0 s10 mode=row", "TWMLBR[] a0 s10 mode=cell",
+                    "TWMLText[] a0 s10 '1'" } },
+        });
     }
 
 } // namespace

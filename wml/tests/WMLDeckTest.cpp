@@ -146,6 +146,83 @@ namespace {
         EXPECT_LT(deck.CardList.size(), 10u);
     }
 
+    // A record budget counts at least what the records take: the record itself and its place in the
+    // element list. Records of every kind, spread over many cards, stay within one deck-wide budget.
+    TEST(WMLDeckParse, RecordBudgetCountsWhatRecordsReallyCost)
+    {
+        constexpr std::size_t kBudget = std::size_t(1) << 20;
+        const auto repeat = [](std::string_view piece, std::size_t times) {
+            std::string out;
+            for (std::size_t i = 0; i < times; ++i)
+                out.append(piece);
+            return out;
+        };
+
+        const struct {
+            const char* Name;
+            std::string Body;
+            std::size_t RecordSize;
+        } cases[] = {
+            { "line breaks", repeat("<br/>", 20000), sizeof(TWMLBR) },
+            { "anchor openings", repeat("<a ", 20000), sizeof(TWMLLink) },
+            { "words between tags", repeat("w<b>", 20000), sizeof(TWMLText) },
+            { "inputs", repeat("<input name=\"n\"/>", 20000), sizeof(TWMLInput) },
+        };
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Name);
+            TWMLDeck deck;
+            deck.Limits.RecordBytesPerInputByte = 0;
+            deck.Limits.RecordSlack = kBudget;
+            EXPECT_TRUE(deck.Parse({ "<wml>" + repeat("<card>" + c.Body + "</card>", 3) + "</wml>" }));
+            std::size_t records = 0;
+            std::size_t accounted = 0;
+            for (const TWMLCardEntry& entry : deck.CardList) {
+                records += entry.Card->Elements.size();
+                accounted += entry.Card->RecordBytes();
+            }
+            EXPECT_GT(records, 0u);
+            EXPECT_LE(accounted, kBudget);
+            EXPECT_LE(records * (c.RecordSize + sizeof(TWMLElement)), kBudget);
+            // The budget ends the deck: the card that reached it is the last one built.
+            EXPECT_LT(deck.CardList.size(), 3u);
+        }
+    }
+
+    // What a card reads as, its text runs and link texts one after the other, a line break as "|".
+    std::string CardText(const TWMLCard& card)
+    {
+        std::string out;
+        for (const TWMLElement& element : card.Elements) {
+            if (element.Object->Class() == TWMLClass::Text)
+                out += static_cast<const TWMLText&>(*element.Object).Text;
+            else if (element.Object->Class() == TWMLClass::Link)
+                out += static_cast<const TWMLLink&>(*element.Object).Text;
+            else if (element.Object->Class() == TWMLClass::BR)
+                out += "|";
+        }
+        return out;
+    }
+
+    // Decks as authors write them, one element or phrase per line.
+    TEST(WMLDeckParse, LineEndsSeparateWordsAsAuthorsExpect)
+    {
+        const std::pair<TStringList, const char*> cases[] = {
+            { { "<wml><card><p>", "<a href=\"#k\">Kino</a>", "<a href=\"#w\">Wetter</a>",
+                  "<a href=\"#b\">Bus</a>", "</p></card></wml>" },
+                "Kino Wetter Bus" },
+            { { "<wml><card><p>", "word", "<b>bold</b>", "</p></card></wml>" }, "word bold" },
+            { { "<wml><card><p>", "  First line", "", "  <br/>", "second", "</p>", "</card></wml>" },
+                "First line|second" },
+            { { "<wml><card><p><pre>", "a  b", "  c", "</pre></p></card></wml>" }, "a  b|  c|" },
+        };
+        for (const auto& [lines, text] : cases) {
+            TWMLDeck deck;
+            ASSERT_TRUE(deck.Parse(lines));
+            EXPECT_EQ(CardText(*deck.CardList[0].Card), text) << lines[1];
+        }
+    }
+
     TEST(WMLDeckParse, HostileDecksFinish)
     {
         const auto repeat = [](std::string_view piece, std::size_t times) {

@@ -14,21 +14,44 @@ namespace {
         TWMLParser parser;
         EXPECT_TRUE(parser.Parse(all));
         const std::string& code = parser.WMLCode;
-        return code.substr(11, code.size() - 11 - 13);
+        // The line ends around the lines under test are blanks of their own.
+        const std::size_t start = code.compare(11, 1, " ") == 0 ? 12 : 11;
+        const std::size_t end = code.size() - 13 - (code.compare(code.size() - 14, 1, " ") == 0 ? 1 : 0);
+        return code.substr(start, end - start);
     }
 
-    TEST(WMLParserJoin, LinesJoinWithOneBlankOnlyAfterText)
+    // A line end is white space wherever it stands: a menu of one link per line keeps its words
+    // apart, and so does a paragraph split by an empty line.
+    TEST(WMLParserJoin, LineEndsJoinAsOneBlank)
     {
-        EXPECT_EQ(Joined({ "<p>", "Hello", "world</p>" }), "<p>Hello world</p>");
-        EXPECT_EQ(Joined({ "Hello", "", "world" }), "Helloworld");
-        EXPECT_EQ(Joined({ "Hello", "<br/>" }), "Hello<br/>");
-        EXPECT_EQ(Joined({ "  Hello  ", "\tworld\t" }), "Hello world");
-        // The previous line is judged as stored, with only blanks trimmed: a trailing tab counts as text.
-        EXPECT_EQ(Joined({ "<p>\t", "x" }), "<p> x");
-        EXPECT_EQ(Joined({ "a\x01"
-                           "b",
-                      "\x1f" }),
-            "a b");
+        const std::pair<TStringList, const char*> cases[] = {
+            { { "<p>", "Hello", "world</p>" }, "<p> Hello world</p>" },
+            { { "Hello", "", "world" }, "Hello world" },
+            { { "Hello", "<br/>" }, "Hello <br/>" },
+            { { "<a href=\"k\">Kino</a>", "<a href=\"w\">Wetter</a>" },
+                "<a href=\"k\">Kino</a> <a href=\"w\">Wetter</a>" },
+            { { "  Hello  ", "\tworld\t" }, "Hello world" },
+            { { "<p>\t", "x" }, "<p> x" },
+            { { "a\x01"
+                "b",
+                  "\x1f" },
+                "a b" },
+        };
+        for (const auto& [lines, joined] : cases)
+            EXPECT_EQ(Joined(lines), joined) << lines.front();
+    }
+
+    // Preformatted text keeps its line ends and the blanks that indent its lines.
+    TEST(WMLParserJoin, PreformattedTextKeepsLinesAndIndents)
+    {
+        const std::pair<TStringList, const char*> cases[] = {
+            { { "<pre>", "  a  b", "", "c</pre>", "  d" }, "<pre>\n  a  b\n\nc</pre> d" },
+            { { "<PRE>x", " y</PRE>" }, "<pre>x\n y</pre>" },
+            { { "<pre/>", "  x" }, "<pre/> x" },
+            { { "<prefix>", "  x" }, "<prefix> x" },
+        };
+        for (const auto& [lines, joined] : cases)
+            EXPECT_EQ(Joined(lines), joined) << lines.front();
     }
 
     TEST(WMLParserAccept, AllFourMarkersAreNeeded)
