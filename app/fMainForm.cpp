@@ -2,6 +2,7 @@
 
 #include "engine/Maker.h"
 
+#include "app/CommandLine.h"
 #include "app/ToolbarImages.h"
 
 #include <QApplication>
@@ -16,7 +17,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 namespace pivrel::app {
 
@@ -43,6 +47,18 @@ namespace {
     }
 
 } // namespace
+
+std::string ProgressText(const std::string& address, std::int64_t received, std::int64_t total)
+{
+    std::string name = address.substr(0, address.find_first_of("?#"));
+    if (const std::size_t slash = name.find_last_of('/');
+        slash != std::string::npos && slash + 1 < name.size())
+        name.erase(0, slash + 1);
+    std::string text = "Loading " + name + ": " + std::to_string(received);
+    if (total >= 0)
+        text += " of " + std::to_string(total);
+    return text + " bytes";
+}
 
 bool IsNewerVersion(std::string_view announced, std::string_view own)
 {
@@ -139,8 +155,14 @@ void TMainForm::HookBrowser()
               BrowserContentTypeCheck(url, content, isOK);
           };
     browser.OnParseComplete = [this](engine::TWMLBrowser&) { RenderCard(); };
-    browser.OnParseError
-        = [this](engine::TWMLBrowser&) { m_dialogs.ShowError(this, "Pivrel", "Parse Error"); };
+    browser.OnParseError = [this](engine::TWMLBrowser& sender) {
+        const std::string& reason = sender.FailureReason;
+        m_dialogs.ShowError(
+            this, "Pivrel", reason.empty() ? "Parse Error" : "Parse Error\r\rReason : " + reason);
+    };
+    browser.OnProgress = [this](const std::string& address, std::int64_t received, std::int64_t total) {
+        SetStatusText(2, ProgressText(address, received, total));
+    };
     browser.OnTrace = [this](engine::TWMLBrowser&, const std::string& traceStr) { BrowserTrace(traceStr); };
     browser.OnBusy = [this](bool busy) { BrowserBusy(busy); };
     m_renderer.Attach(browser, *this);
@@ -162,9 +184,13 @@ void TMainForm::BrowserTrace(const std::string& traceStr)
 void TMainForm::BrowserConnectFailed()
 {
     const int code = m_browser->StatusCode;
-    const std::string reason
-        = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
+    std::string reason = m_browser->FailureReason;
+    if (reason.empty())
+        reason = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
     Status("Connect Failed");
+    // The page on show stays, and so does its address.
+    SetLocationText(m_browser->CurrentURL());
+    SetStatusText(2, "");
     // A fetch the user stopped, or stopped because the window is closing, did not fail to find
     // its server: telling the user so would be wrong.
     if (code != 200 && !m_closePending && !m_stoppedByUser) {
@@ -208,8 +234,11 @@ void TMainForm::BrowserBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
-    if (!busy)
+    if (!busy) {
+        // Stop stays clickable only while something loads, whichever way the load ended.
+        EnableStop(false);
         CloseWhenIdle();
+    }
 }
 
 void TMainForm::RenderCard()
@@ -220,6 +249,11 @@ void TMainForm::RenderCard()
     // The link under the pointer belonged to the card being replaced; the next move names the new one.
     SetStatusText(2, "");
     m_renderer.RenderCard(*m_browser, *RichView1, *this);
+    // A new card starts at its top, and the keys (Tab, digits) go to it unless the user is
+    // typing an address.
+    RichView1->ScrollTo(0);
+    if (!LocationBox->hasFocus())
+        RichView1->setFocus(Qt::OtherFocusReason);
 }
 
 // Navigation ---------------------------------------------------------------------------------
@@ -237,7 +271,7 @@ void TMainForm::Navigate(const std::string& url, bool addToHistory, bool fresh, 
 void TMainForm::NavigateAsTyped(const std::string& text)
 {
     std::weak_ptr<int> alive = m_alive;
-    Navigate(text, true, true, false);
+    Navigate(AddressFromArgument(text), true, true, false);
     if (!alive.expired() && !m_closing)
         AddTypedLocation();
 }
@@ -311,11 +345,14 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::FormShow()
 {
     LoadSettings();
+    // The keys of the card (Tab, Enter, digits) work from the start.
+    RichView1->setFocus(Qt::OtherFocusReason);
     if (!m_startParameters.empty()) {
-        std::string path;
+        std::string text;
         for (const std::string& parameter : m_startParameters)
-            path += (path.empty() ? "" : " ") + parameter;
-        Navigate("file://" + path, true, false, false);
+            text += (text.empty() ? "" : " ") + parameter;
+        // As typed into the location box: a path, a file:// or an http:// address.
+        Navigate(AddressFromArgument(text), true, true, false);
     }
     if (m_openHomeOnShow && m_browser->CurrentURL().empty() && !m_closing)
         SetPendingURL(HomePage(), m_pendingRefresh);
@@ -467,13 +504,21 @@ void TMainForm::File_SaveAsExecute()
     QString chosen;
     const QString fileName = QFileDialog::getSaveFileName(
         this, "Save page as", m_saveDirectory, textFilter + ";;" + htmlFilter + ";;" + allFilter, &chosen);
-    if (!fileName.isEmpty()) {
-        if (chosen == htmlFilter)
-            RichView1->SaveAsHTML(fileName.toStdString(), "", "", 0);
-        else
-            RichView1->SaveAsText(fileName.toStdString(), 0);
-    }
     QDir::setCurrent(current);
+    if (!fileName.isEmpty())
+        SavePageAs(fileName.toStdString(), chosen == htmlFilter ? TPageFormat::Html : TPageFormat::Text);
+}
+
+bool TMainForm::SavePageAs(const std::string& fileName, TPageFormat format)
+{
+    errno = 0;
+    const bool saved = format == TPageFormat::Html ? RichView1->SaveAsHTML(fileName, "", "", 0)
+                                                   : RichView1->SaveAsText(fileName, 0);
+    if (!saved) {
+        const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+        m_dialogs.ShowError(this, "Pivrel", "Could not save the page as " + fileName + reason);
+    }
+    return saved;
 }
 
 void TMainForm::Edit_CopyExecute()
@@ -486,6 +531,8 @@ void TMainForm::Edit_CopyExecute()
         text = RichView1->SelectedText();
         RichView1->ClearSelection();
     }
+    // Paragraph ends as the platform clipboard expects them, as the view's own copy makes them.
+    std::replace(text.begin(), text.end(), '\r', '\n');
     QApplication::clipboard()->setText(Q(text));
 }
 
@@ -516,10 +563,20 @@ void TMainForm::Browser_ForwardExecute()
 
 void TMainForm::Browser_ReloadExecute()
 {
-    SetLocationText(m_browser->CurrentURL());
+    const std::string current = m_browser->CurrentURL();
+    const base::TStringList body = m_browser->Body;
+    const int renders = m_renderCount;
+    SetLocationText(current);
     m_browser->SetCurrentURL("");
     m_browser->Body.clear();
-    Navigate(LocationBox->currentText().toStdString(), false, false, false);
+    std::weak_ptr<int> alive = m_alive;
+    Navigate(current, false, false, false);
+    // A reload that failed leaves the page it meant to replace, relative links included.
+    if (!alive.expired() && m_renderCount == renders && m_browser->CurrentURL().empty()) {
+        m_browser->SetCurrentURL(current);
+        m_browser->Body = body;
+        SetLocationText(current);
+    }
 }
 
 void TMainForm::Browser_StopExecute()
@@ -535,31 +592,37 @@ void TMainForm::Browser_HomeExecute()
         Navigate(home, false, false, false);
 }
 
-void TMainForm::SetOuterSize(int width, int height)
+void TMainForm::SetViewportSize(int width, int height)
 {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(
-        std::max(width - frame.width(), minimumWidth()), std::max(height - frame.height(), minimumHeight()));
+    // Two rounds: the first may add or remove the view's scroll bars, which the second makes up for.
+    for (int round = 0; round < 2; ++round) {
+        if (QLayout* outer = layout())
+            outer->activate();
+        const QSize missing = QSize(width, height) - RichView1->viewport()->size();
+        if (missing.isNull())
+            return;
+        resize(size() + missing);
+    }
 }
 
 void TMainForm::View_EricssonMC218Execute()
 {
-    SetOuterSize(500, 370);
+    SetViewportSize(500, 370);
 }
 
 void TMainForm::View_R320Execute()
 {
-    SetOuterSize(300, 300);
+    SetViewportSize(300, 300);
 }
 
 void TMainForm::View_Nokia7110Execute()
 {
-    SetOuterSize(250, 250);
+    SetViewportSize(250, 250);
 }
 
 void TMainForm::View_A4_WidthExecute()
 {
-    SetOuterSize(600, 450);
+    SetViewportSize(600, 450);
 }
 
 void TMainForm::Help_SearchExecute()
