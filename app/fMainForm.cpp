@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QUrl>
@@ -188,8 +189,9 @@ void TMainForm::BrowserConnectFailed()
     if (reason.empty())
         reason = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
     Status("Connect Failed");
-    // The page on show stays, and so does its address.
-    SetLocationText(m_browser->CurrentURL());
+    // The page on show stays, and so does its address; with no page yet, what was typed stays.
+    if (!m_browser->CurrentURL().empty())
+        SetLocationText(m_browser->CurrentURL());
     SetStatusText(2, "");
     // A fetch the user stopped, or stopped because the window is closing, did not fail to find
     // its server: telling the user so would be wrong.
@@ -272,8 +274,14 @@ void TMainForm::NavigateAsTyped(const std::string& text)
 {
     std::weak_ptr<int> alive = m_alive;
     Navigate(AddressFromArgument(text), true, true, false);
-    if (!alive.expired() && !m_closing)
-        AddTypedLocation();
+    if (alive.expired() || m_closing)
+        return;
+    // The list records what was typed, even when the box went back to the address on show.
+    const QString shown = LocationBox->currentText();
+    LocationBox->setEditText(Q(text));
+    AddTypedLocation();
+    LocationBox->setEditText(shown);
+    LocationBox->lineEdit()->selectAll();
 }
 
 void TMainForm::SetPendingURL(const std::string& url, bool refresh)
