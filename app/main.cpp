@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/Headless.h"
+#include "app/ToolbarImages.h"
 #include "app/fMainForm.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName("Pivrel");
+    QApplication::setWindowIcon(pivrel::app::ApplicationIcon());
     if (screenshot)
         return pivrel::app::RunScreenshot(*screenshot);
 
