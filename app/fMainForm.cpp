@@ -55,7 +55,7 @@ std::string ProgressText(const std::string& address, std::int64_t received, std:
     if (const std::size_t slash = name.find_last_of('/');
         slash != std::string::npos && slash + 1 < name.size())
         name.erase(0, slash + 1);
-    std::string text = "Loading " + name + ": " + std::to_string(received);
+    std::string text = name + ": " + std::to_string(received);
     if (total >= 0)
         text += " of " + std::to_string(total);
     return text + " bytes";
@@ -360,7 +360,9 @@ void TMainForm::FormShow()
         for (const std::string& parameter : m_startParameters)
             text += (text.empty() ? "" : " ") + parameter;
         // As typed into the location box: a path, a file:// or an http:// address.
-        Navigate(AddressFromArgument(text), true, true, false);
+        const std::string address = AddressFromArgument(text);
+        SetLocationText(address);
+        Navigate(address, true, true, false);
     }
     if (m_openHomeOnShow && m_browser->CurrentURL().empty() && !m_closing)
         SetPendingURL(HomePage(), m_pendingRefresh);

@@ -43,7 +43,7 @@ inline constexpr std::string_view kWapDirectorySite = "http://wap.directory.exam
 // of each are major and minor. A text too short, or without digits there, never counts as newer.
 bool IsNewerVersion(std::string_view announced, std::string_view own = kOwnVersion);
 
-// The status bar's progress of a deck or picture: "Loading deck.wml: 300 of 1200 bytes".
+// The status bar's progress of a deck or picture: "deck.wml: 300 of 1200 bytes".
 std::string ProgressText(const std::string& address, std::int64_t received, std::int64_t total);
 
 // "http://" + the maker's web server + path.

@@ -350,9 +350,9 @@ namespace {
     TEST(ProgressTextTest, NamesTheFileAndCountsItsBytes)
     {
         const std::tuple<std::string, std::int64_t, std::int64_t, std::string> cases[] = {
-            { "http://h/dir/deck.wml?x=1", 300, 1200, "Loading deck.wml: 300 of 1200 bytes" },
-            { "http://h/pic.wbmp", 40, -1, "Loading pic.wbmp: 40 bytes" },
-            { "http://h/", 0, 0, "Loading http://h/: 0 of 0 bytes" },
+            { "http://h/dir/deck.wml?x=1", 300, 1200, "deck.wml: 300 of 1200 bytes" },
+            { "http://h/pic.wbmp", 40, -1, "pic.wbmp: 40 bytes" },
+            { "http://h/", 0, 0, "http://h/: 0 of 0 bytes" },
         };
         for (const auto& [address, received, total, text] : cases)
             EXPECT_EQ(ProgressText(address, received, total), text) << address;
