@@ -340,7 +340,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     TTempBodyFile bodyFile;
     std::string error;
     if (!bodyFile.Create(CacheDir, kBodyFileSuffix, error)) {
-        FailLoad("cannot create a temporary file in " + CacheDir + ": " + error);
+        FailLoad(std::string(kNoBodyFileReason) + CacheDir + ": " + error);
         return false;
     }
     m_lookupDone = false;

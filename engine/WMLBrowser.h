@@ -220,6 +220,10 @@ std::string UrlUnescape(std::string_view value);
 // application/x-www-form-urlencoded: a blank as "+", other bytes as UrlEscape does.
 std::string FormEncode(std::string_view value);
 
+// The start of the reason of a fetch that could not make its body file; the directory and the
+// system's reason follow.
+inline constexpr std::string_view kNoBodyFileReason = "cannot create a temporary file in ";
+
 // Why a text that failed to parse is no deck, naming the line where that is known: "no <wml>
 // element found", "missing </wml> (the deck opens at line 2)", "no card found", ...
 std::string DeckProblem(const base::TStringList& lines);
