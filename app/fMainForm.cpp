@@ -362,7 +362,10 @@ void TMainForm::FormShow()
         // As typed into the location box: a path, a file:// or an http:// address.
         const std::string address = AddressFromArgument(text);
         SetLocationText(address);
+        // A named address that fails or is stopped stays in the box to be corrected; the home
+        // page would replace it.
         Navigate(address, true, true, false);
+        return;
     }
     if (m_openHomeOnShow && m_browser->CurrentURL().empty() && !m_closing)
         SetPendingURL(HomePage(), m_pendingRefresh);

@@ -82,6 +82,22 @@ namespace {
         EXPECT_TRUE(form->Browser().CurrentURL().ends_with("/samples/welcome.wml"));
     }
 
+    TEST_F(NewUserTest, StartAddressThatFailsStaysInTheLocationBox)
+    {
+        const std::string missing = temp.Path() + "/missing.wml";
+        form = std::make_unique<TMainForm>(dialogs);
+        form->SetStartParameters({ missing });
+        form->show();
+        for (int i = 0; i < 200 && dialogs.Shown.empty(); ++i)
+            QTest::qWait(5);
+        ASSERT_EQ(dialogs.Shown.size(), 1u);
+        EXPECT_NE(dialogs.Shown[0].Text.find("cannot read " + missing), std::string::npos);
+        // The home page does not replace the address that was asked for.
+        QTest::qWait(100);
+        EXPECT_EQ(form->RenderCount(), 0);
+        EXPECT_EQ(form->LocationBox->currentText().toStdString(), "file://" + missing);
+    }
+
     TEST_F(NewUserTest, FirstFetchMakesTheMissingFoldersAndLoads)
     {
         server.AddResponse(testsupport::MakeResponse("HTTP/1.0 200 OK", { "Content-Type: text/vnd.wap.wml" },
