@@ -67,6 +67,23 @@ bool TBookmarks::AddBookmark(std::string name, std::string url)
     return WriteFile(ini, m_path);
 }
 
+bool TBookmarks::UpdateBookmark(std::size_t index, std::string name, std::string url)
+{
+    if (index >= m_names.size())
+        return false;
+    if (name.empty())
+        name = kUnknownName;
+    if (url.empty())
+        url = kUnknownUrl;
+    base::TIniFile ini = ReadFile(m_path);
+    ini.WriteString(kNameSection, Key(index + 1), name);
+    ini.WriteString(kUrlSection, Key(index + 1), url);
+    if (!WriteFile(ini, m_path))
+        return false;
+    m_names[index] = std::move(name);
+    return true;
+}
+
 std::string TBookmarks::UrlAt(std::size_t index) const
 {
     const std::string url = ReadFile(m_path).ReadString(kUrlSection, Key(index + 1), "");

@@ -37,6 +37,10 @@ public:
     // could not be written.
     bool AddBookmark(std::string name, std::string url);
 
+    // Gives the bookmark at that list index a new name and address, stored as AddBookmark stores
+    // them. False when there is no such bookmark or the file could not be written.
+    bool UpdateBookmark(std::size_t index, std::string name, std::string url);
+
     // The stored address of the bookmark at that list index, "http://" when there is none.
     std::string UrlAt(std::size_t index) const;
 

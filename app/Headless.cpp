@@ -1,5 +1,6 @@
 #include "app/Headless.h"
 
+#include "app/CommandLine.h"
 #include "app/fMainForm.h"
 
 #include <QApplication>
@@ -16,25 +17,6 @@ namespace {
 
     // A render that neither shows nor fails within this time is stopped and counts as failed.
     constexpr int kRenderTimeoutMs = 60000;
-
-    bool ParseSize(const std::string& text, int& width, int& height)
-    {
-        const std::size_t x = text.find_first_of("xX");
-        if (x == std::string::npos || x == 0 || x + 1 >= text.size() || text.size() > 11)
-            return false;
-        try {
-            std::size_t used = 0;
-            width = std::stoi(text.substr(0, x), &used);
-            if (used != x)
-                return false;
-            height = std::stoi(text.substr(x + 1), &used);
-            if (used != text.size() - x - 1)
-                return false;
-        } catch (const std::exception&) {
-            return false;
-        }
-        return width > 0 && height > 0 && width <= 10000 && height <= 10000;
-    }
 
     // Text for one line of standard error: the boxes' line breaks are carriage returns.
     std::string OneLine(std::string text)
@@ -55,7 +37,8 @@ std::optional<TScreenshotOptions> ParseScreenshotArguments(
     if (arguments.empty() || arguments[0] != "--screenshot")
         return std::nullopt;
     TScreenshotOptions options;
-    const std::string usage = "usage: pivrel --screenshot OUT.png [--size WxH] [--card ID] ADDRESS";
+    const std::string usage
+        = "usage: pivrel --screenshot OUT.png [--size WxH] [--viewport WxH] [--card ID] ADDRESS";
     std::size_t i = 1;
     if (i >= arguments.size()) {
         error = usage;
@@ -65,8 +48,10 @@ std::optional<TScreenshotOptions> ParseScreenshotArguments(
     while (i < arguments.size()) {
         const std::string& argument = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--size" && hasValue) {
-            if (!ParseSize(arguments[i + 1], options.Width, options.Height)) {
+        if ((argument == "--size" || argument == "--viewport") && hasValue) {
+            const bool viewport = argument == "--viewport";
+            if (!ParseSize(arguments[i + 1], viewport ? options.ViewportWidth : options.Width,
+                    viewport ? options.ViewportHeight : options.Height)) {
                 error = "pivrel: bad size \"" + arguments[i + 1] + "\" (expected WxH)";
                 return std::nullopt;
             }
@@ -94,18 +79,6 @@ void PrepareHeadlessPlatform()
     const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
     if (!hasDisplay && std::getenv("QT_QPA_PLATFORM") == nullptr)
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
-
-std::string AddressFromArgument(const std::string& argument)
-{
-    if (argument.find("://") != std::string::npos || argument.rfind("file:", 0) == 0)
-        return argument;
-    std::error_code failed;
-    const std::filesystem::path path(argument);
-    if (!std::filesystem::is_regular_file(path, failed))
-        return argument;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
-    return failed ? argument : "file://" + absolute.lexically_normal().string();
 }
 
 std::string AddressOfCard(const std::string& address, const std::string& card)
@@ -175,6 +148,8 @@ int RunScreenshot(const TScreenshotOptions& options)
     if (options.Width > 0)
         form.resize(options.Width, options.Height);
     form.show();
+    if (options.ViewportWidth > 0)
+        form.SetViewportSize(options.ViewportWidth, options.ViewportHeight);
     // Let the first showing (settings, proxy) run before the address is opened.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();

@@ -8,11 +8,13 @@
 
 namespace pivrel::app {
 
-// pivrel --screenshot OUT.png [--size WxH] [--card ID] ADDRESS
+// pivrel --screenshot OUT.png [--size WxH] [--viewport WxH] [--card ID] ADDRESS
 struct TScreenshotOptions {
     std::string Output;
     int Width = 0; // 0 keeps the window's design size
     int Height = 0;
+    int ViewportWidth = 0; // 0 leaves the card area as the window gives it
+    int ViewportHeight = 0;
     std::string Card;
     std::string Address;
 };
@@ -25,10 +27,6 @@ std::optional<TScreenshotOptions> ParseScreenshotArguments(
 // Without a display the render runs on Qt's offscreen platform; must run before the application
 // object exists.
 void PrepareHeadlessPlatform();
-
-// A local file named without a scheme becomes a file:// address of its absolute path; anything
-// else stays as typed.
-std::string AddressFromArgument(const std::string& argument);
 
 // The address that shows the card: any fragment is replaced by "#" + card.
 std::string AddressOfCard(const std::string& address, const std::string& card);

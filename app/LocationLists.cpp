@@ -67,8 +67,8 @@ bool TRecentList::AddRecentURL(const std::string& address)
     if (m_items.size() > kMaxRecent)
         m_items.resize(kMaxRecent);
     // A list that cannot be written stays right in memory; shut-down tries again.
-    std::string error;
-    Save(error);
+    m_saveError.clear();
+    Save(m_saveError);
     return true;
 }
 
@@ -120,8 +120,8 @@ bool TTypedLocations::AddTypedLocation(const std::string& text, int maxHistory)
         std::clamp(maxHistory, TPivrelSettings::kMinMaxHistory, TPivrelSettings::kMaxMaxHistory));
     if (m_items.size() > limit)
         m_items.resize(limit);
-    std::string error;
-    return Save(error);
+    m_saveError.clear();
+    return Save(m_saveError);
 }
 
 TOpenLocations::TOpenLocations(std::string path)

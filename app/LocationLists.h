@@ -27,6 +27,9 @@ public:
     // then been saved, as far as the file could be written) and the Reopen menu needs rebuilding.
     bool AddRecentURL(const std::string& address);
 
+    // Why the last save made by AddRecentURL failed; empty after one that worked.
+    const std::string& SaveError() const { return m_saveError; }
+
     void Clear() { m_items.clear(); }
 
     const base::TStringList& Items() const { return m_items; }
@@ -44,6 +47,7 @@ public:
 private:
     std::string m_path;
     base::TStringList m_items;
+    std::string m_saveError;
 };
 
 // The location box's list of typed addresses: most recently entered first, no two equal when
@@ -63,6 +67,9 @@ public:
     // could not be written.
     bool AddTypedLocation(const std::string& text, int maxHistory);
 
+    // Why the last save made by AddTypedLocation failed; empty after one that worked.
+    const std::string& SaveError() const { return m_saveError; }
+
     void Clear() { m_items.clear(); }
 
     const base::TStringList& Items() const { return m_items; }
@@ -70,6 +77,7 @@ public:
 private:
     std::string m_path;
     base::TStringList m_items;
+    std::string m_saveError;
 };
 
 // The open-location dialog's list, sorted ignoring letter case, without duplicates, kept in

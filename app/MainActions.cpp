@@ -99,10 +99,29 @@ void TMainForm::CreateActions()
     AddAction("Help_QuillfenWap", "Quillfen's WAP Site", none, -1, &TMainForm::Help_QuillfenWapExecute);
     AddAction("Help_About", "About", QKeySequence("Ctrl+F1"), -1, &TMainForm::Disabled);
 
+    // The keys every desktop browser knows, besides the shortcuts above.
+    AddShortcut("Browser_Back", QKeySequence(Qt::ALT | Qt::Key_Left));
+    AddShortcut("Browser_Forward", QKeySequence(Qt::ALT | Qt::Key_Right));
+    AddAction("Location_Focus", "Location", QKeySequence(Qt::CTRL | Qt::Key_L), -1,
+        &TMainForm::FocusLocationExecute);
+    AddShortcut("Location_Focus", QKeySequence(Qt::Key_F6));
+
     for (const char* name : { "Browser_Back", "Browser_Forward", "Browser_Stop" })
         Action(name)->setEnabled(false);
     for (const char* name : kNotYetAvailable)
         Action(name)->setEnabled(false);
+}
+
+void TMainForm::AddShortcut(const char* name, const QKeySequence& shortcut)
+{
+    QAction* action = Action(name);
+    action->setShortcuts(action->shortcuts() << shortcut);
+}
+
+void TMainForm::FocusLocationExecute()
+{
+    LocationBox->setFocus(Qt::ShortcutFocusReason);
+    LocationBox->lineEdit()->selectAll();
 }
 
 QAction* TMainForm::Action(const char* name) const
@@ -159,6 +178,7 @@ void TMainForm::CreateMenus()
     bookmarks->addAction(Action("Bookmark_EditBookmarks"));
 
     QMenu* help = bar->addMenu("&Help");
+    help->addAction(Action("Help_Contents"));
     help->addAction(Action("Help_Search"));
     help->addSeparator();
     AddRenamedItem(help, Action("Check4NewVersion"), "Check for new version of Pivrel");
@@ -202,6 +222,9 @@ void TMainForm::CreateToolBars()
     LocationBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     LocationBox->setMinimumContentsLength(12);
     LocationBox->setMinimumHeight(21);
+    // What is typed is what opens: no inline completion may add to it. The drop-down list still
+    // holds the earlier entries.
+    LocationBox->setCompleter(nullptr);
     LocationBox->installEventFilter(this);
     LocationBox->lineEdit()->installEventFilter(this);
     locationPanel->addWidget(LocationBox);

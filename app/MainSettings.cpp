@@ -49,7 +49,8 @@ void TMainForm::SaveSettings()
 {
     m_settings = m_properties->FromDialog();
     std::string error;
-    m_settings.Save(TAppPaths::SettingsFile(), error);
+    if (!m_settings.Save(TAppPaths::SettingsFile(), error))
+        ReportSaveFailure(TAppPaths::SettingsFile(), error);
     ApplyToolbarSettings();
     ApplyNetworkSettings();
 }
@@ -71,7 +72,7 @@ bool TMainForm::UseButtonTexts() const
 
 std::string TMainForm::HomePage() const
 {
-    return m_settings.HomePage;
+    return HomePageAddress(m_settings.HomePage);
 }
 
 view::TCardDisplaySettings TMainForm::CardDisplaySettings() const
@@ -97,15 +98,30 @@ view::TCardDisplaySettings TMainForm::CardDisplaySettings() const
 
 void TMainForm::AddRecentURL(const std::string& url)
 {
-    if (m_recentList->AddRecentURL(url))
+    if (m_recentList->AddRecentURL(url)) {
         RebuildReopenMenu();
+        if (!m_recentList->SaveError().empty())
+            ReportSaveFailure(TAppPaths::RecentFile(), m_recentList->SaveError());
+    }
 }
 
 void TMainForm::SaveRecentList()
 {
-    // A list that cannot be written must not keep the window open.
-    std::string ignored;
-    m_recentList->Save(ignored);
+    // A list that cannot be written is reported, but must not keep the window open.
+    std::string error;
+    if (!m_recentList->Save(error))
+        ReportSaveFailure(TAppPaths::RecentFile(), error);
+}
+
+void TMainForm::ReportSaveFailure(const std::string& file, const std::string& error)
+{
+    const std::string text = "Could not save " + file + ": " + error;
+    Status("Not saved");
+    m_log.push_back(text);
+    // One box per file and session: a list written after every page would otherwise ask for
+    // a click on each one.
+    if (m_reportedSaveFailures.insert(file).second)
+        m_dialogs.ShowError(this, "Pivrel", text);
 }
 
 void TMainForm::RebuildReopenMenu()
@@ -140,7 +156,8 @@ void TMainForm::LoadTypedLocations()
 void TMainForm::AddTypedLocation()
 {
     const QString text = LocationBox->currentText();
-    m_typedLocations->AddTypedLocation(text.toStdString(), m_settings.MaxHistory);
+    if (!m_typedLocations->AddTypedLocation(text.toStdString(), m_settings.MaxHistory))
+        ReportSaveFailure(TAppPaths::TypedLocationsFile(), m_typedLocations->SaveError());
     LocationBox->hidePopup();
     LocationBox->clear();
     for (const std::string& entry : m_typedLocations->Items())
@@ -167,7 +184,10 @@ void TMainForm::File_OpenExecute()
     {
         TFormOpenLocation dialog(this);
         dialog.setObjectName("FormOpenLocation");
-        if (dialog.exec() != QDialog::Accepted)
+        const int result = dialog.exec();
+        if (!dialog.SaveError().empty())
+            ReportSaveFailure(TAppPaths::OpenLocationsFile(), dialog.SaveError());
+        if (result != QDialog::Accepted)
             return;
         location = dialog.Location();
     }
@@ -187,8 +207,10 @@ void TMainForm::Bookmark_AddBookmarkExecute()
 {
     std::string name = ShownCardTitle();
     const std::string url = m_browser->CurrentURL();
-    if (url.empty())
+    if (url.empty()) {
         m_dialogs.ShowError(this, "Pivrel", "No current web address to save");
+        return;
+    }
     if (m_dialogs.InputText(this, "Enter name for Bookmark", "Name", name))
         m_bookmarks->AddBookmark(name, url);
 }

@@ -18,7 +18,15 @@ namespace {
 
 std::string DefaultHomePage()
 {
-    return "http://" + std::string(engine::kMakerWebServer) + "/pivrel/index.wml";
+    return "./samples/welcome.wml";
+}
+
+std::string HomePageAddress(const std::string& setting)
+{
+    if (!setting.starts_with("./"))
+        return setting;
+    const std::string shipped = TAppPaths::DataFile(setting.substr(2));
+    return shipped.empty() ? setting : "file://" + shipped;
 }
 
 void TPivrelSettings::Load(const std::string& path)

@@ -6,8 +6,14 @@
 
 namespace pivrel::app {
 
-// The address of the default home page on the maker's web server.
+// The default home page: the welcome deck shipped with the program, named relative to the
+// program's data as the background picture is, so that the settings file stays valid wherever
+// the program is installed.
 std::string DefaultHomePage();
+
+// The address a home page setting opens: a setting starting with "./" names a shipped file and
+// becomes the file:// address of wherever that is found; any other setting is used as it is.
+std::string HomePageAddress(const std::string& setting);
 
 // The user's settings as the "Pivrel.ini" file and the settings dialog hold them. A fresh value
 // holds every default.

@@ -1,5 +1,7 @@
 #include "app/ToolbarImages.h"
 
+#include "app/AppPaths.h"
+
 #include <QPainter>
 #include <QPolygonF>
 
@@ -217,6 +219,17 @@ QPixmap PrevGlyph()
     painter.drawPolygon(QPolygonF { { 3, 8 }, { 10, 2 }, { 10, 14 } });
     painter.drawRect(QRectF(11, 4, 2, 8));
     return pixmap;
+}
+
+QIcon ApplicationIcon()
+{
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 64, 128, 256 }) {
+        const std::string file = TAppPaths::DataFile("icons/pivrel-" + std::to_string(size) + ".png");
+        if (!file.empty())
+            icon.addFile(QString::fromStdString(file), QSize(size, size));
+    }
+    return icon;
 }
 
 } // namespace pivrel::app

@@ -17,5 +17,7 @@ QPixmap ToolbarImage(int index, TImageTone tone);
 QIcon ToolbarIcon(int index);
 // The 16 x 16 arrow on "prev" buttons of a card.
 QPixmap PrevGlyph();
+// The program's icon in every size shipped with it; empty when none is found.
+QIcon ApplicationIcon();
 
 } // namespace pivrel::app

@@ -129,6 +129,7 @@ TFormBookmarkEdit::TFormBookmarkEdit(TDialogs& dialogs, QWidget* parent, std::st
     ToolButton2 = AddButton("ToolButton2", "&Go To", 1, &TFormBookmarkEdit::ToolButton2Click);
     ToolBar1->addSeparator();
     ToolButton1 = AddButton("ToolButton1", "&Add New", 3, &TFormBookmarkEdit::ToolButton1Click);
+    ToolButton4 = AddButton("ToolButton4", "&Edit", 5, &TFormBookmarkEdit::ToolButton4Click);
     ToolButton3 = AddButton("ToolButton3", "&Delete", 2, &TFormBookmarkEdit::ToolButton3Click);
     ToolBar1->addSeparator();
     ToolButton5 = AddButton("ToolButton5", "&Find", 0, &TFormBookmarkEdit::ToolButton5Click);
@@ -237,13 +238,35 @@ void TFormBookmarkEdit::ToolButton2Click()
 
 void TFormBookmarkEdit::ToolButton1Click()
 {
-    // A cancelled input box leaves its default in place.
+    // Cancelling either box adds nothing.
     std::string name;
-    m_dialogs.InputText(this, "Name of Bookmark", "Name", name);
+    if (!m_dialogs.InputText(this, "Name of Bookmark", "Name", name))
+        return;
     std::string address = TBookmarks::kDefaultUrl;
-    m_dialogs.InputText(this, "URL to site", "URL", address);
+    if (!m_dialogs.InputText(this, "URL to site", "URL", address))
+        return;
     AddBookmark(name, address);
     ShowBookmarkCount();
+}
+
+void TFormBookmarkEdit::ToolButton4Click()
+{
+    const int index = SelectedIndex();
+    if (index < 0)
+        return;
+    const auto at = static_cast<std::size_t>(index);
+    std::string name = m_bookmarks.Names().at(at);
+    if (!m_dialogs.InputText(this, "Name of Bookmark", "Name", name))
+        return;
+    std::string address = m_bookmarks.UrlAt(at);
+    if (!m_dialogs.InputText(this, "URL to site", "URL", address))
+        return;
+    if (!m_bookmarks.UpdateBookmark(at, name, address)) {
+        m_dialogs.ShowError(this, kCaption, "Could not update bookmark file!");
+        return;
+    }
+    ListBox1->item(index)->setText(QString::fromStdString(m_bookmarks.Names().at(at)));
+    SetStatus(m_bookmarks.UrlAt(at));
 }
 
 void TFormBookmarkEdit::ToolButton3Click()

@@ -40,6 +40,7 @@ public:
     void ToolButton2Click(); // Go To
     void ToolButton1Click(); // Add New
     void ToolButton3Click(); // Delete
+    void ToolButton4Click(); // Edit
     void ToolButton5Click(); // Find
     void ToolButton7Click(); // Close
     void ListBox1Click(); // shows the address
@@ -57,6 +58,7 @@ public:
     QToolButton* ToolButton2 = nullptr;
     QToolButton* ToolButton1 = nullptr;
     QToolButton* ToolButton3 = nullptr;
+    QToolButton* ToolButton4 = nullptr;
     QToolButton* ToolButton5 = nullptr;
     QToolButton* ToolButton7 = nullptr;
     QListWidget* ListBox1 = nullptr;

@@ -122,9 +122,9 @@ void TFormOpenLocation::BitBtn2Click()
 
 void TFormOpenLocation::done(int result)
 {
-    // A list that cannot be written is not worth keeping the dialog open for.
-    std::string error;
-    m_locations.Save(error);
+    // A list that cannot be written is not worth keeping the dialog open for; the window says so.
+    m_saveError.clear();
+    m_locations.Save(m_saveError);
     QDialog::done(result);
 }
 

@@ -28,6 +28,9 @@ public:
 
     const TOpenLocations& Locations() const { return m_locations; }
 
+    // Why the list could not be written when the dialog closed; empty when it was.
+    const std::string& SaveError() const { return m_saveError; }
+
     // Browse (BitBtn1): a chosen file becomes "file://" + its absolute path.
     void BitBtn1Click();
     // OK (BitBtn2): a non-empty text is added to the list and closes with OK; an empty one
@@ -57,6 +60,7 @@ private:
     void FillBox();
 
     TOpenLocations m_locations;
+    std::string m_saveError;
 };
 
 } // namespace pivrel::app

@@ -2,6 +2,7 @@
 
 #include "engine/Maker.h"
 
+#include "app/CommandLine.h"
 #include "app/ToolbarImages.h"
 
 #include <QApplication>
@@ -11,12 +12,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 namespace pivrel::app {
 
@@ -43,6 +48,18 @@ namespace {
     }
 
 } // namespace
+
+std::string ProgressText(const std::string& address, std::int64_t received, std::int64_t total)
+{
+    std::string name = address.substr(0, address.find_first_of("?#"));
+    if (const std::size_t slash = name.find_last_of('/');
+        slash != std::string::npos && slash + 1 < name.size())
+        name.erase(0, slash + 1);
+    std::string text = name + ": " + std::to_string(received);
+    if (total >= 0)
+        text += " of " + std::to_string(total);
+    return text + " bytes";
+}
 
 bool IsNewerVersion(std::string_view announced, std::string_view own)
 {
@@ -139,8 +156,14 @@ void TMainForm::HookBrowser()
               BrowserContentTypeCheck(url, content, isOK);
           };
     browser.OnParseComplete = [this](engine::TWMLBrowser&) { RenderCard(); };
-    browser.OnParseError
-        = [this](engine::TWMLBrowser&) { m_dialogs.ShowError(this, "Pivrel", "Parse Error"); };
+    browser.OnParseError = [this](engine::TWMLBrowser& sender) {
+        const std::string& reason = sender.FailureReason;
+        m_dialogs.ShowError(
+            this, "Pivrel", reason.empty() ? "Parse Error" : "Parse Error\r\rReason : " + reason);
+    };
+    browser.OnProgress = [this](const std::string& address, std::int64_t received, std::int64_t total) {
+        SetStatusText(2, ProgressText(address, received, total));
+    };
     browser.OnTrace = [this](engine::TWMLBrowser&, const std::string& traceStr) { BrowserTrace(traceStr); };
     browser.OnBusy = [this](bool busy) { BrowserBusy(busy); };
     m_scriptDialogs = std::make_unique<TWindowScriptDialogs>(m_dialogs, this);
@@ -164,9 +187,14 @@ void TMainForm::BrowserTrace(const std::string& traceStr)
 void TMainForm::BrowserConnectFailed()
 {
     const int code = m_browser->StatusCode;
-    const std::string reason
-        = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
+    std::string reason = m_browser->FailureReason;
+    if (reason.empty())
+        reason = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
     Status("Connect Failed");
+    // The page on show stays, and so does its address; with no page yet, what was typed stays.
+    if (!m_browser->CurrentURL().empty())
+        SetLocationText(m_browser->CurrentURL());
+    SetStatusText(2, "");
     // A fetch the user stopped, or stopped because the window is closing, did not fail to find
     // its server: telling the user so would be wrong.
     if (code != 200 && !m_closePending && !m_stoppedByUser) {
@@ -210,8 +238,11 @@ void TMainForm::BrowserBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
-    if (!busy)
+    if (!busy) {
+        // Stop stays clickable only while something loads, whichever way the load ended.
+        EnableStop(false);
         CloseWhenIdle();
+    }
 }
 
 void TMainForm::RenderCard()
@@ -223,6 +254,11 @@ void TMainForm::RenderCard()
     SetStatusText(2, "");
     m_renderer.RenderCard(*m_browser, *RichView1, *this);
     UpdateSecurePanel();
+    // A new card starts at its top, and the keys (Tab, digits) go to it unless the user is
+    // typing an address.
+    RichView1->ScrollTo(0);
+    if (!LocationBox->hasFocus())
+        RichView1->setFocus(Qt::OtherFocusReason);
 }
 
 // Navigation ---------------------------------------------------------------------------------
@@ -237,23 +273,18 @@ void TMainForm::Navigate(const std::string& url, bool addToHistory, bool fresh, 
     CloseWhenIdle();
 }
 
-// A navigation the card asked for: a network deck may not open local files through it.
-void TMainForm::FollowLink(const std::string& url, bool addToHistory)
-{
-    if (m_closing)
-        return;
-    ++m_navigationDepth;
-    m_browser->FollowLink(url, addToHistory, false);
-    --m_navigationDepth;
-    CloseWhenIdle();
-}
-
 void TMainForm::NavigateAsTyped(const std::string& text)
 {
     const auto alive = m_alive.Ref();
-    Navigate(text, true, true, false);
-    if (!alive.Expired() && !m_closing)
-        AddTypedLocation();
+    Navigate(AddressFromArgument(text), true, true, false);
+    if (alive.Expired() || m_closing)
+        return;
+    // The list records what was typed, even when the box went back to the address on show.
+    const QString shown = LocationBox->currentText();
+    LocationBox->setEditText(Q(text));
+    AddTypedLocation();
+    LocationBox->setEditText(shown);
+    LocationBox->lineEdit()->selectAll();
 }
 
 void TMainForm::SetPendingURL(const std::string& url, bool refresh)
@@ -346,11 +377,19 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::FormShow()
 {
     LoadSettings();
+    // The keys of the card (Tab, Enter, digits) work from the start.
+    RichView1->setFocus(Qt::OtherFocusReason);
     if (!m_startParameters.empty()) {
-        std::string path;
+        std::string text;
         for (const std::string& parameter : m_startParameters)
-            path += (path.empty() ? "" : " ") + parameter;
-        Navigate("file://" + path, true, false, false);
+            text += (text.empty() ? "" : " ") + parameter;
+        // As typed into the location box: a path, a file:// or an http:// address.
+        const std::string address = AddressFromArgument(text);
+        SetLocationText(address);
+        // A named address that fails or is stopped stays in the box to be corrected; the home
+        // page would replace it.
+        Navigate(address, true, true, false);
+        return;
     }
     if (m_openHomeOnShow && m_browser->CurrentURL().empty() && !m_closing)
         SetPendingURL(HomePage(), m_pendingRefresh);
@@ -502,13 +541,21 @@ void TMainForm::File_SaveAsExecute()
     QString chosen;
     const QString fileName = QFileDialog::getSaveFileName(
         this, "Save page as", m_saveDirectory, textFilter + ";;" + htmlFilter + ";;" + allFilter, &chosen);
-    if (!fileName.isEmpty()) {
-        if (chosen == htmlFilter)
-            RichView1->SaveAsHTML(fileName.toStdString(), "", "", 0);
-        else
-            RichView1->SaveAsText(fileName.toStdString(), 0);
-    }
     QDir::setCurrent(current);
+    if (!fileName.isEmpty())
+        SavePageAs(fileName.toStdString(), chosen == htmlFilter ? TPageFormat::Html : TPageFormat::Text);
+}
+
+bool TMainForm::SavePageAs(const std::string& fileName, TPageFormat format)
+{
+    errno = 0;
+    const bool saved = format == TPageFormat::Html ? RichView1->SaveAsHTML(fileName, "", "", 0)
+                                                   : RichView1->SaveAsText(fileName, 0);
+    if (!saved) {
+        const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+        m_dialogs.ShowError(this, "Pivrel", "Could not save the page as " + fileName + reason);
+    }
+    return saved;
 }
 
 void TMainForm::Edit_CopyExecute()
@@ -521,6 +568,8 @@ void TMainForm::Edit_CopyExecute()
         text = RichView1->SelectedText();
         RichView1->ClearSelection();
     }
+    // Paragraph ends as the platform clipboard expects them, as the view's own copy makes them.
+    std::replace(text.begin(), text.end(), '\r', '\n');
     QApplication::clipboard()->setText(Q(text));
 }
 
@@ -551,10 +600,20 @@ void TMainForm::Browser_ForwardExecute()
 
 void TMainForm::Browser_ReloadExecute()
 {
-    SetLocationText(m_browser->CurrentURL());
+    const std::string current = m_browser->CurrentURL();
+    const base::TStringList body = m_browser->Body;
+    const int renders = m_renderCount;
+    SetLocationText(current);
     m_browser->SetCurrentURL("");
     m_browser->Body.clear();
-    Navigate(LocationBox->currentText().toStdString(), false, false, false);
+    const auto alive = m_alive.Ref();
+    Navigate(current, false, false, false);
+    // A reload that failed leaves the page it meant to replace, relative links included.
+    if (!alive.Expired() && m_renderCount == renders && m_browser->CurrentURL().empty()) {
+        m_browser->SetCurrentURL(current);
+        m_browser->Body = body;
+        SetLocationText(current);
+    }
 }
 
 void TMainForm::Browser_StopExecute()
@@ -570,31 +629,37 @@ void TMainForm::Browser_HomeExecute()
         Navigate(home, false, false, false);
 }
 
-void TMainForm::SetOuterSize(int width, int height)
+void TMainForm::SetViewportSize(int width, int height)
 {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(
-        std::max(width - frame.width(), minimumWidth()), std::max(height - frame.height(), minimumHeight()));
+    // Two rounds: the first may add or remove the view's scroll bars, which the second makes up for.
+    for (int round = 0; round < 2; ++round) {
+        if (QLayout* outer = layout())
+            outer->activate();
+        const QSize missing = QSize(width, height) - RichView1->viewport()->size();
+        if (missing.isNull())
+            return;
+        resize(size() + missing);
+    }
 }
 
 void TMainForm::View_EricssonMC218Execute()
 {
-    SetOuterSize(500, 370);
+    SetViewportSize(500, 370);
 }
 
 void TMainForm::View_R320Execute()
 {
-    SetOuterSize(300, 300);
+    SetViewportSize(300, 300);
 }
 
 void TMainForm::View_Nokia7110Execute()
 {
-    SetOuterSize(250, 250);
+    SetViewportSize(250, 250);
 }
 
 void TMainForm::View_A4_WidthExecute()
 {
-    SetOuterSize(600, 450);
+    SetViewportSize(600, 450);
 }
 
 void TMainForm::Help_SearchExecute()

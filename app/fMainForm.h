@@ -23,8 +23,10 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,9 @@ inline constexpr std::string_view kWapDirectorySite = "http://wap.directory.exam
 // True when announced names a newer version than own: the digits at the first and third places
 // of each are major and minor. A text too short, or without digits there, never counts as newer.
 bool IsNewerVersion(std::string_view announced, std::string_view own = kOwnVersion);
+
+// The status bar's progress of a deck or picture: "deck.wml: 300 of 1200 bytes".
+std::string ProgressText(const std::string& address, std::int64_t received, std::int64_t total);
 
 // "http://" + the maker's web server + path.
 std::string MakerAddress(std::string_view path);
@@ -61,8 +66,8 @@ public:
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
 
-    // The program's parameters: joined with blanks they name one local deck opened when the
-    // window is first shown.
+    // The program's parameters: joined with blanks they name one address (a path, a file:// or an
+    // http:// one) opened, as the location box opens it, when the window is first shown.
     void SetStartParameters(std::vector<std::string> parameters);
 
     // Whether the first showing opens the home page when no deck was named; the headless render
@@ -72,7 +77,13 @@ public:
     // Every navigation of the window goes through here; returns when the document has been
     // shown or has failed.
     void Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
-    void FollowLink(const std::string& url, bool addToHistory);
+    // Writes the card on show to the file as text or HTML; a failure is reported. True when saved.
+    enum class TPageFormat { Text, Html };
+    bool SavePageAs(const std::string& fileName, TPageFormat format);
+
+    // Sizes the window so that the card area (the document view's viewport) gets this size.
+    void SetViewportSize(int width, int height);
+
     // What Enter in the location box does with its text.
     void NavigateAsTyped(const std::string& text);
 
@@ -156,6 +167,7 @@ private:
     void CreateActions();
     QAction* AddAction(const char* name, const char* caption, const QKeySequence& shortcut, int image,
         void (TMainForm::*handler)());
+    void AddShortcut(const char* name, const QKeySequence& shortcut);
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
@@ -198,6 +210,7 @@ private:
     void Bookmark_AddBookmarkExecute();
     void Bookmark_EditBookmarksExecute();
     void Help_ContentsExecute();
+    void FocusLocationExecute();
     void Help_SearchExecute();
     void Check4NewVersionExecute();
     void FeedbackExecute();
@@ -209,9 +222,9 @@ private:
     std::string HomePage() const;
     bool UseButtonTexts() const;
     void SaveRecentList();
+    // Tells the user that a per-user file could not be written.
+    void ReportSaveFailure(const std::string& file, const std::string& error);
     void LoadTypedLocations();
-    // Sets the window's outer size, frame included; the position stays.
-    void SetOuterSize(int width, int height);
 
     TDialogs& m_dialogs;
     // Declared before the engine, which registers its timers and watches with it.
@@ -251,6 +264,7 @@ private:
     int m_navigationDepth = 0;
     int m_renderCount = 0;
     QString m_saveDirectory;
+    std::set<std::string> m_reportedSaveFailures;
     base::TWeakAnchor<TMainForm> m_alive { *this };
 };
 

@@ -1,7 +1,9 @@
-// The pivrel program: the browser window, or with --screenshot a headless render of one card.
+// The program: the browser window, or with --screenshot a headless render of one card.
 
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/Headless.h"
+#include "app/ToolbarImages.h"
 #include "app/fMainForm.h"
 
 #include <QApplication>
@@ -19,19 +21,40 @@ int main(int argc, char** argv)
         std::cerr << error << std::endl;
         return 2;
     }
+    // Help, the version and a command line that cannot be understood need no display.
+    std::optional<pivrel::app::TWindowOptions> window;
+    if (!screenshot) {
+        window = pivrel::app::ParseWindowArguments(arguments, error);
+        if (!window) {
+            std::cerr << error << "\n" << pivrel::app::UsageText();
+            return pivrel::app::kExitUsage;
+        }
+        if (window->Action == pivrel::app::TWindowOptions::TAction::Help) {
+            std::cout << pivrel::app::UsageText();
+            return 0;
+        }
+        if (window->Action == pivrel::app::TWindowOptions::TAction::Version) {
+            std::cout << pivrel::app::VersionText();
+            return 0;
+        }
+    }
     if (screenshot)
         pivrel::app::PrepareHeadlessPlatform();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName("Pivrel");
+    QApplication::setWindowIcon(pivrel::app::ApplicationIcon());
     if (screenshot)
         return pivrel::app::RunScreenshot(*screenshot);
 
-    // The application object has taken its own options out of the command line by now.
-    const std::vector<std::string> parameters(argv + 1, argv + argc);
     pivrel::app::TQtDialogs dialogs;
     pivrel::app::TMainForm form(dialogs);
-    form.SetStartParameters(parameters);
+    if (!window->Address.empty())
+        form.SetStartParameters({ window->Address });
+    if (window->Width > 0)
+        form.resize(window->Width, window->Height);
     form.show();
+    if (window->ViewportWidth > 0)
+        form.SetViewportSize(window->ViewportWidth, window->ViewportHeight);
     return application.exec();
 }

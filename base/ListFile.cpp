@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pivrel::base {
@@ -38,6 +39,27 @@ namespace {
         return true;
     }
 
+    // The file a save replaces: the path itself, or the file a chain of symbolic links finally
+    // names, so that a link (into a synchronised folder, say) stays a link. A chain that loops or
+    // runs too long is left as it stands.
+    std::string WriteTarget(const std::string& path)
+    {
+        std::string target = path;
+        for (int hop = 0; hop < 40; ++hop) {
+            std::string buffer(4096, '\0');
+            const ssize_t length = ::readlink(target.c_str(), buffer.data(), buffer.size());
+            if (length <= 0 || std::size_t(length) >= buffer.size())
+                return target;
+            buffer.resize(std::size_t(length));
+            if (buffer.front() != '/') {
+                const std::size_t slash = target.find_last_of('/');
+                buffer = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + buffer;
+            }
+            target = std::move(buffer);
+        }
+        return path;
+    }
+
 } // namespace
 
 TStringList SplitBoundedLines(std::string_view text, std::size_t maxLines)
@@ -64,15 +86,17 @@ bool ReadBoundedFile(const std::string& path, std::string& bytes)
     return bool(ReadLocalFile(path, bytes, options));
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error)
+bool WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, std::string& error)
 {
+    const std::string path = WriteTarget(linkOrPath);
     std::string temp = path + ".XXXXXX";
     TUniqueFd fd(::mkstemp(temp.data()));
     if (fd.Get() < 0) {
         error = std::strerror(errno);
         return false;
     }
-    const bool written = WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
+    // The per-user files hold passwords: readable by their owner only, whatever the umask.
+    const bool written = ::fchmod(fd.Get(), 0600) == 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
     const int savedErrno = errno;
     const bool closed = ::close(fd.Release()) == 0;
     if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {

@@ -23,7 +23,8 @@ TStringList SplitBoundedLines(std::string_view text, std::size_t maxLines = kMax
 bool ReadBoundedFile(const std::string& path, std::string& bytes);
 
 // Writes the bytes to a new file beside path (mode 0600) and renames it over path, so that a
-// failed write never leaves a half-written file behind.
+// failed write never leaves a half-written file behind. When path is a symbolic link, the file
+// it leads to is replaced and the link stays.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
 
 // The entries of an address list: one per line; empty lines and lines holding control bytes

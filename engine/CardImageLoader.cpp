@@ -1,5 +1,6 @@
 #include "engine/CardImageLoader.h"
 
+#include "base/Event.h"
 #include "engine/URLParser.h"
 #include "engine/WMLBrowser.h"
 #include "images/AltTextBox.h"
@@ -108,6 +109,10 @@ images::TPictureResponse TBrowserImageLoader::FetchPicture(const std::string& ad
     client.SetMaxBodySize(static_cast<std::int64_t>(images::kMaxPictureBytes));
     std::ostringstream body;
     client.SetDocStream(&body);
+    base::Fire(m_browser.OnProgress, address, std::int64_t(0), std::int64_t(-1));
+    client.OnDocData = [this](net::THttpCli& sender, const char*, int) {
+        base::Fire(m_browser.OnProgress, sender.URL(), sender.ReceivedCount(), sender.ContentLength());
+    };
 
     // The client is known only while its request runs, so that Stop can reach it.
     struct TRunning {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -110,13 +111,16 @@ TTempBodyFile::~TTempBodyFile()
 
 bool TTempBodyFile::Create(const std::string& dir, std::string_view suffix)
 {
+    std::string ignored;
+    return Create(dir, suffix, ignored);
+}
+
+bool TTempBodyFile::Create(const std::string& dir, std::string_view suffix, std::string& error)
+{
     if (m_fd >= 0)
         return false;
     const std::string base = dir.empty() ? TempDirectory() : dir;
-
-    struct stat info { };
-
-    if (::stat(base.c_str(), &info) != 0 && (errno != ENOENT || ::mkdir(base.c_str(), 0700) != 0))
+    if (!MakeDirectories(base, error))
         return false;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string path = base + "/" + RandomHexName() + std::string(suffix);
@@ -125,8 +129,11 @@ bool TTempBodyFile::Create(const std::string& dir, std::string_view suffix)
             continue;
         if (fd < 0 && errno == EEXIST)
             continue;
-        if (fd < 0)
+        if (fd < 0) {
+            error = std::strerror(errno);
             return false;
+            return false;
+        }
         // The lock tells a later start that this file is still in use.
         ::flock(fd, LOCK_EX | LOCK_NB);
         m_fd = fd;
@@ -135,6 +142,7 @@ bool TTempBodyFile::Create(const std::string& dir, std::string_view suffix)
         m_stream = std::make_unique<std::ostream>(m_buf.get());
         return true;
     }
+    error = "no free file name";
     return false;
 }
 
@@ -190,10 +198,32 @@ int RemoveStaleBodyFiles(const std::string& dir, std::string_view suffix, int mi
     return removed;
 }
 
-bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit)
+base::TFileReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit)
 {
-    return bool(
-        base::ReadLocalFile(path, bytes, { limit, base::TFileKinds::RegularOnly, base::TOversize::Refuse }));
+    return base::ReadLocalFile(
+        path, bytes, { limit, base::TFileKinds::RegularOnly, base::TOversize::Refuse });
+}
+
+bool MakeDirectories(const std::string& dir, std::string& error)
+{
+    // Each level is made in turn, so that every directory the program creates gets mode 0700.
+    for (std::size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
+        const std::string level = dir.substr(0, slash);
+        if (!level.empty() && level.back() != '/' && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (slash == std::string::npos)
+            break;
+    }
+
+    struct stat info { };
+
+    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        error = std::strerror(::stat(dir.c_str(), &info) != 0 ? errno : ENOTDIR);
+        return false;
+    }
+    return true;
 }
 
 } // namespace pivrel::engine

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/FileRead.h"
+
 #include <cstddef>
 #include <memory>
 #include <ostream>
@@ -19,9 +21,11 @@ public:
     TTempBodyFile(const TTempBodyFile&) = delete;
     TTempBodyFile& operator=(const TTempBodyFile&) = delete;
 
-    // Creates dir/XXXXXXXX<suffix> with eight upper-case hexadecimal digits, making dir (mode
-    // 0700) when it is missing. An empty dir stands for the system's temporary directory.
+    // Creates dir/XXXXXXXX<suffix> with eight upper-case hexadecimal digits, making dir and every
+    // missing parent (mode 0700) first. An empty dir stands for the system's temporary directory.
+    // On failure error holds the system's reason.
     bool Create(const std::string& dir, std::string_view suffix);
+    bool Create(const std::string& dir, std::string_view suffix, std::string& error);
 
     const std::string& Path() const { return m_path; }
 
@@ -50,6 +54,10 @@ int RemoveStaleBodyFiles(const std::string& dir, std::string_view suffix, int mi
 
 // Reads a local document whole, but only a regular file of at most limit bytes: a directory, a
 // device, a FIFO or a socket is refused without blocking and without being read.
-bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit);
+base::TFileReadResult ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit);
+
+// Creates the directory and its missing parents with mode 0700; true when it is a directory
+// after. On failure error holds the system's reason.
+bool MakeDirectories(const std::string& dir, std::string& error);
 
 } // namespace pivrel::engine

@@ -132,6 +132,39 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // The 1-based number of the first line holding marker (ASCII case ignored), or 0.
+    std::size_t LineOf(const base::TStringList& lines, std::string_view marker)
+    {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string_view line = lines[i];
+            for (std::size_t at = 0; at + marker.size() <= line.size(); ++at) {
+                if (StartsWithNoCase(line.substr(at), marker))
+                    return i + 1;
+            }
+        }
+        return 0;
+    }
+
+} // namespace
+
+std::string DeckProblem(const base::TStringList& lines)
+{
+    const std::size_t wml = LineOf(lines, "<wml");
+    if (wml == 0)
+        return "no <wml> element found";
+    const std::string where = " (the deck opens at line " + std::to_string(wml) + ")";
+    if (LineOf(lines, "</wml>") == 0)
+        return "missing </wml>" + where;
+    const std::size_t card = LineOf(lines, "<card");
+    if (card == 0)
+        return "no card found" + where;
+    if (LineOf(lines, "</card>") == 0)
+        return "missing </card> (the first card opens at line " + std::to_string(card) + ")";
+    return "the deck could not be read" + where;
+}
+
 std::string ContentTypeCharset(std::string_view contentType)
 {
     constexpr std::string_view kBlanks = " \t";
@@ -188,7 +221,13 @@ void TWMLBrowser::Construct()
         CardEntered();
         Fire(OnParseComplete, *this);
     };
-    WMLDeck.OnParseError = [this](wml::TWMLDeck&) { Fire(OnParseError, *this); };
+    WMLDeck.OnParseError = [this](wml::TWMLDeck&) {
+        FailureReason = DeckProblem(WMLDeck.Parser.WMLLines);
+        Fire(OnParseError, *this);
+    };
+    HttpCli.OnDocData = [this](net::THttpCli& sender, const char*, int) {
+        Fire(OnProgress, sender.URL(), sender.ReceivedCount(), sender.ContentLength());
+    };
     WMLDeck.OnCardTimer = [this](const std::string& url) { CardTimerNavigate(url); };
     WMLDeck.OnCardTimerTask = [this](const wml::TWMLTask& task) {
         // Run from the loop, never inside the card's own TimerExpired: loading the next deck frees
@@ -393,15 +432,14 @@ void TWMLBrowser::LoadTarget(const std::string& target, bool post, bool clearDec
 {
     FailureReason.clear();
     if (target.compare(0, 5, "file:") == 0) {
-        if (!LoadLocalFile(target)) {
-            StatusCode = net::THttpCli::kLocalFailureStatus;
-            FailureReason = "Can't read the file";
-            Fire(OnConnectFailed, *this);
-        }
+        if (!LoadLocalFile(target))
+            FailLoad(FailureReason);
         return;
     }
+    // The deck on show stays until a new one replaces it, so that a failed load leaves its links
+    // working; only its timer must not fire into the navigation.
     if (clearDeck)
-        ClearDeck();
+        StopCardTimer();
     Fetch(target, post);
 }
 
@@ -457,8 +495,13 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     }
     // The body file comes first, so that a fetch that cannot have one ends before any event.
     TTempBodyFile bodyFile;
-    if (!bodyFile.Create(CacheDir, kBodyFileSuffix))
+    std::string error;
+    if (!bodyFile.Create(CacheDir, kBodyFileSuffix, error)) {
+        FailLoad(std::string(kNoBodyFileReason) + CacheDir + ": " + error);
         return false;
+    }
+    m_lookupDone = false;
+    m_connected = false;
     Fire(OnConnecting, *this);
     bool ok = RunRequest(url, post, bodyFile.Stream());
     // A navigation that started while the request ran took over: what is left is its own.
@@ -470,6 +513,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     Header = HttpCli.ResponseHeader();
     FailureReason = ok ? std::string() : HttpCli.ReasonPhrase();
     if (!ok) {
+        FailureReason = HttpFailureReason();
         Fire(OnConnectFailed, *this);
         return false;
     }
@@ -541,6 +585,29 @@ std::string TWMLBrowser::FinalAddress(const std::string& requestAddress) const
     return parser.Resolve(location, true);
 }
 
+void TWMLBrowser::FailLoad(std::string reason)
+{
+    StatusCode = net::THttpCli::kLocalFailureStatus;
+    FailureReason = std::move(reason);
+    Fire(OnConnectFailed, *this);
+}
+
+// The client's own words for what went wrong, with the host a lookup or a connection failed on.
+std::string TWMLBrowser::HttpFailureReason() const
+{
+    const int status = HttpCli.StatusCode();
+    const std::string& phrase = HttpCli.ReasonPhrase();
+    if (HttpCli.RequestDoneError() == 0 && status >= 400)
+        return std::to_string(status) + " - " + (phrase.empty() ? "HTTP error" : phrase);
+    if (HttpCli.RequestDoneError() == net::THttpCli::kErrAborted)
+        return "stopped";
+    if (HttpCli.RequestDoneError() >= 100 && !m_lookupDone)
+        return "host name not found: " + HttpCli.ConnectHost();
+    if (HttpCli.RequestDoneError() >= 100 && !m_connected)
+        return "cannot connect to " + HttpCli.ConnectHost() + ":" + HttpCli.ConnectPort() + ": " + phrase;
+    return phrase.empty() ? "the connection failed" : phrase;
+}
+
 bool TWMLBrowser::LoadLocalFile(const std::string& url)
 {
     if (m_parsing)
@@ -549,8 +616,14 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
     if (StartsWithNoCase(path, "file://"))
         path.erase(0, 7);
     std::string bytes;
-    if (path.empty() || !ReadRegularFile(path, bytes, kMaxDocumentBytes))
+    if (path.empty()) {
+        FailureReason = "no file name in " + url;
         return false;
+    }
+    if (const base::TFileReadResult read = ReadRegularFile(path, bytes, kMaxDocumentBytes); !read) {
+        FailureReason = "cannot read " + path + ": " + read.Reason();
+        return false;
+    }
     m_currentURL = url;
     LoadDeck(bytes, {});
     return true;
@@ -605,7 +678,11 @@ void TWMLBrowser::StateChanged(net::THttpCli& sender)
     case net::httpReady:
         Fire(OnDisconnect, *this);
         break;
+    case net::httpDnsLookupDone:
+        m_lookupDone = true;
+        break;
     case net::httpConnected:
+        m_connected = true;
         Fire(OnConnect, *this);
         break;
     case net::httpWaitingHeader:

@@ -76,10 +76,12 @@ public:
     std::string CacheDir;
     // HTTP status of the last fetch, or 404 after a local file that could not be read.
     int StatusCode = 0;
-    // Why the last navigation failed, in words; empty after a success.
-    std::string FailureReason;
     std::string Accept;
     std::string Agent;
+    // The last failure in plain words ("host name not found: wap.example", "404 - Not Found",
+    // "cannot read /home/me/deck.wml: No such file or directory"); set before OnConnectFailed and
+    // OnParseError fire.
+    std::string FailureReason;
 
     // The request body that ReplaceVariables hands over for a POST; empty optional while the deck
     // had no card to build one from.
@@ -139,6 +141,8 @@ public:
     // being fetched as a deck; Stop is passed on to whatever runs it.
     std::function<void(const std::string& address)> OnScriptCall;
     TWMLBrowserNotifyEvent OnStop;
+    // Bytes of a deck or a picture (address) received so far, of total (-1 when unknown).
+    std::function<void(const std::string& address, std::int64_t received, std::int64_t total)> OnProgress;
 
     // The shell's entry point: DoNavigate without emptying the deck first. Always true.
     bool Navigate(const std::string& url, bool addToHistory, bool fresh, bool post);
@@ -222,6 +226,8 @@ private:
     bool RunRequest(const std::string& url, bool post, std::ostream& doc);
     bool Request(bool post, const std::string& requestAddress, const std::string& fragment);
     std::string FinalAddress(const std::string& requestAddress) const;
+    std::string HttpFailureReason() const;
+    void FailLoad(std::string reason);
     void LoadDeck(std::string_view bytes, std::string_view charset);
     void ClearDeck();
     void Defer(std::function<void()> request);
@@ -257,6 +263,10 @@ private:
     bool m_staleFilesRemoved = false;
     int m_busyDepth = 0;
     bool m_parsing = false;
+    // How far the running request got, to tell a host that was not found from one that could
+    // not be reached and from a connection that broke.
+    bool m_lookupDone = false;
+    bool m_connected = false;
     // The latest navigation asked for during a parse.
     std::function<void()> m_deferred;
     base::TWeakAnchor<TWMLBrowser> m_alive { *this };
@@ -272,6 +282,14 @@ std::string UrlEscape(std::string_view value);
 std::string UrlUnescape(std::string_view value);
 // application/x-www-form-urlencoded: a blank as "+", other bytes as UrlEscape does.
 std::string FormEncode(std::string_view value);
+
+// The start of the reason of a fetch that could not make its body file; the directory and the
+// system's reason follow.
+inline constexpr std::string_view kNoBodyFileReason = "cannot create a temporary file in ";
+
+// Why a text that failed to parse is no deck, naming the line where that is known: "no <wml>
+// element found", "missing </wml> (the deck opens at line 2)", "no card found", ...
+std::string DeckProblem(const base::TStringList& lines);
 
 // The charset parameter of a Content-Type value ("text/vnd.wap.wml; charset=utf-8"), without
 // quotes, or empty.

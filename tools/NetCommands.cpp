@@ -385,19 +385,18 @@ namespace {
     int ReportOutcome(const TWMLBrowser& browser, const TNavigationOutcome& outcome, std::ostream& err,
         const std::string& address)
     {
-        if (outcome.Failed) {
-            err << "pivrel-cli: cannot load '" << address << "': " << ConnectFailedReason(browser.StatusCode);
-            // A failure the client found itself (a certificate, a cut-off answer) says what it was.
-            const net::THttpCli& cli = browser.HttpCli;
-            if (cli.RequestDoneError() != 0 && !cli.ReasonPhrase().empty())
-                err << " (" << VisibleText(cli.ReasonPhrase()) << ")";
-            err << "\n";
+        // A fetch that could not make its body file never reached the network.
+        const bool noBodyFile = browser.FailureReason.starts_with(engine::kNoBodyFileReason);
+        if (outcome.Failed && !noBodyFile) {
+            // The engine's own words, as the window shows them.
+            const std::string reason = browser.FailureReason.empty() ? ConnectFailedReason(browser.StatusCode)
+                                                                     : browser.FailureReason;
+            err << "pivrel-cli: cannot load '" << address << "': " << VisibleText(reason) << "\n";
         } else if (outcome.Refused) {
             err << "pivrel-cli: cannot load '" << address << "': content of HTML type ("
                 << outcome.RefusedType << ") can not be shown\n";
         } else {
-            // The fetch ended before it began, which happens only when its body file could not be
-            // made.
+            // The fetch ended before it began: its body file could not be made.
             err << "pivrel-cli: cannot load '" << address << "': no temporary file could be created in '"
                 << browser.CacheDir << "'\n";
         }

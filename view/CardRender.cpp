@@ -588,7 +588,8 @@ void TCardRenderer::ShowUpgradeAnswer(engine::TWMLBrowser& browser, TRichView& v
 {
     const std::string upgradePage
         = "http://" + std::string(engine::kMakerWebServer) + std::string(engine::kUpgradePath);
-    if (m_announcedVersion.empty() || browser.CurrentURL() != upgradePage)
+    // An announcement that cannot be read says nothing about this version either way.
+    if (!engine::IsReadableVersion(m_announcedVersion) || browser.CurrentURL() != upgradePage)
         return;
     // Copied: the question the window may ask turns the event loop.
     const std::string announced = m_announcedVersion;

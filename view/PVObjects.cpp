@@ -2,10 +2,12 @@
 
 #include "view/RVStyle.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPalette>
 #include <QSignalBlocker>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <charconv>
@@ -260,7 +262,20 @@ TPVSelectSingle::TPVSelectSingle(QWidget* parent)
 {
     SetVarObject(&m_ownVariable);
     setEditable(false);
+    // A wheel turned over the card must not focus the list on its way.
+    setFocusPolicy(Qt::StrongFocus);
     connect(this, &QComboBox::currentIndexChanged, this, [this] { SelectSingleChange(*this); });
+}
+
+void TPVSelectSingle::wheelEvent(QWheelEvent* event)
+{
+    // A closed list leaves the wheel to the card, which scrolls: one notch must never pick an
+    // option and run its onpick.
+    if (!view()->isVisible()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 void TPVSelectSingle::Build(wml::TWMLSelect& element, const TTextExpander& expand)

@@ -175,6 +175,10 @@ public:
     // Receives the onpick address of a picked option; the window defers the navigation.
     std::function<void(const std::string& url)> OnPick;
 
+protected:
+    // QWidget
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     wml::TWMLVariable m_ownVariable;
 };

@@ -146,6 +146,7 @@ void TRichView::Clear()
     m_dragTimer.stop();
     m_hoverJump = -1;
     m_pressedJump = -1;
+    m_focusJump = -1;
     if (!m_sharesItems) {
         // A click on a control can clear the view while that control's handler still runs, so
         // the controls leave through the event loop.
@@ -314,6 +315,7 @@ void TRichView::paintEvent(QPaintEvent* event)
                 PaintSegment(painter, segment, *m_measurer);
         }
     }
+    PaintFocusFrame(painter);
 }
 
 void TRichView::PaintBackground(QPainter& painter, QRect clip) const
@@ -593,6 +595,8 @@ void TRichView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    if (FocusKey(event))
+        return;
     TRVScroller::keyPressEvent(event);
 }
 

@@ -242,6 +242,17 @@ public:
     int JumpAt(QPoint documentPoint) const;
     QPoint ToDocument(QPoint viewportPoint) const;
 
+    // Keyboard focus over the card: Tab and Shift+Tab step through the links and the controls
+    // in document order, a focused link is framed and followed with Enter, and digits 1 to 9
+    // follow the first nine links. MoveFocus returns false when no stop is left that way.
+    bool MoveFocus(bool forward);
+
+    // The jump number (as OnJump gives it) of the framed link, or -1.
+    int FocusedJump() const { return m_focusJump < 0 ? -1 : m_focusJump + m_firstJumpNo; }
+
+    // The jump number of the link at a 0-based place in document order, or -1.
+    int LinkJump(int index) const;
+
     TJumpEvent OnJump;
     TRVMouseMoveEvent OnRVMouseMove;
     TRVDblClickEvent OnRVDblClick;
@@ -269,6 +280,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void LayoutFor(QSize clientSize);
@@ -281,6 +295,20 @@ private:
     void SelectWordAt(QPoint documentPoint);
     TRVSelPoint TopPosition() const;
     void ScrollToPosition(TRVSelPoint position);
+
+    // Focus over the card (RVFocus.cpp).
+    struct TFocusStop {
+        int ItemNo = 0;
+        int Jump = -1; // the link's id in the layout, or -1 for a control
+        QWidget* Control = nullptr;
+    };
+
+    std::vector<TFocusStop> FocusStops() const;
+    int CurrentFocusStop(const std::vector<TFocusStop>& stops) const;
+    void FocusStop(const TFocusStop& stop);
+    void ShowDocumentRange(int top, int bottom);
+    void PaintFocusFrame(QPainter& painter) const;
+    bool FocusKey(QKeyEvent* event);
 
     std::shared_ptr<TRVItemList> m_items;
     bool m_sharesItems = false;
@@ -312,6 +340,8 @@ private:
 
     int m_hoverJump = -1;
     int m_pressedJump = -1;
+    int m_focusJump = -1;
+    bool m_movingFocus = false;
     bool m_selecting = false;
     bool m_hasSelection = false;
     TRVSelPoint m_selAnchor;

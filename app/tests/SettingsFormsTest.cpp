@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include <deque>
 #include <gtest/gtest.h>
 
 namespace pivrel::app {
@@ -228,13 +229,20 @@ TEST_F(FormsTest, BookmarkWindowAddsGoesDeletesAndFinds)
     std::vector<std::string> opened;
     window.OnNavigate = [&](const std::string& address) { opened.push_back(address); };
 
-    // Both input boxes cancelled: the defaults are stored.
+    // Cancelling either input box stores nothing.
     window.ToolButton1->click();
-    ASSERT_EQ(dialogs.Shown.size(), 2u);
+    ASSERT_EQ(dialogs.Shown.size(), 1u);
     EXPECT_EQ(dialogs.Shown[0].Caption, "Name of Bookmark");
     EXPECT_EQ(dialogs.Shown[0].Text, "Name");
-    EXPECT_EQ(dialogs.Shown[1].Caption, "URL to site");
-    EXPECT_EQ(dialogs.Shown[1].Text, "URL");
+    dialogs.InputAnswers = { { true, "Half" } };
+    window.ToolButton1->click();
+    ASSERT_EQ(dialogs.Shown.size(), 3u);
+    EXPECT_EQ(dialogs.Shown[2].Caption, "URL to site");
+    EXPECT_EQ(dialogs.Shown[2].Text, "URL");
+    EXPECT_EQ(window.ListBox1->count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(m_home / "bookmarks.dat"));
+    // An empty name is stored as its placeholder.
+    window.AddBookmark("", "http://");
     EXPECT_EQ(Bytes("bookmarks.dat"), "[NAME]\r\n1=Unknown Name\r\n[URL]\r\n1=http://\r\n");
     dialogs.InputAnswers = { { true, "Abc" }, { true, "http://abc/" } };
     window.ToolButton1->click();
@@ -274,6 +282,36 @@ TEST_F(FormsTest, BookmarkWindowAddsGoesDeletesAndFinds)
     EXPECT_EQ(window.StatusText(), "Bookmarks : 2");
     EXPECT_EQ(
         Bytes("bookmarks.dat"), "[NAME]\r\n1=Abc\r\n2=xab\r\n[URL]\r\n1=http://abc/\r\n2=http://xab/\r\n");
+}
+
+TEST_F(FormsTest, BookmarkWindowEditsNameAndAddress)
+{
+    TPresetDialogs dialogs;
+    TFormBookmarkEdit window(dialogs);
+    window.AddBookmark("One", "http://one/");
+    window.AddBookmark("Two", "http://two/");
+    window.ListBox1->setCurrentRow(1);
+
+    struct TCase {
+        std::deque<std::pair<bool, std::string>> Answers;
+        std::string Stored;
+    };
+
+    const std::string untouched = "[NAME]\r\n1=One\r\n2=Two\r\n[URL]\r\n1=http://one/\r\n2=http://two/\r\n";
+    const std::vector<TCase> cases {
+        { { { false, "" } }, untouched },
+        { { { true, "Changed" }, { false, "" } }, untouched },
+        { { { true, "Deux" }, { true, "http://deux/" } },
+            "[NAME]\r\n1=One\r\n2=Deux\r\n[URL]\r\n1=http://one/\r\n2=http://deux/\r\n" },
+    };
+    for (const TCase& c : cases) {
+        dialogs.InputAnswers = c.Answers;
+        window.ToolButton4->click();
+        EXPECT_EQ(Bytes("bookmarks.dat"), c.Stored);
+    }
+    EXPECT_EQ(window.ListBox1->item(1)->text().toStdString(), "Deux");
+    // The boxes start from what is stored.
+    EXPECT_EQ(dialogs.Shown.back().Caption, "URL to site");
 }
 
 TEST_F(FormsTest, BookmarkWindowReportsAFileItCannotWrite)

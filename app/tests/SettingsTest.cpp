@@ -20,7 +20,7 @@ namespace {
                                      "UseButtonTexts=1\r\n"
                                      "Transparent=1\r\n"
                                      "[BROWSER]\r\n"
-                                     "HomePage=http://www.pivrel.example/pivrel/index.wml\r\n"
+                                     "HomePage=./samples/welcome.wml\r\n"
                                      "MaxHistory=100\r\n"
                                      "[NETWORK]\r\n"
                                      "UseProxy=0\r\n"
@@ -44,7 +44,12 @@ namespace {
 TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaultsAndWriteNothing)
 {
     const TPivrelSettings defaults;
-    EXPECT_EQ(defaults.HomePage, "http://www.pivrel.example/pivrel/index.wml");
+    // The shipped welcome deck, named relative to the program's data.
+    EXPECT_EQ(defaults.HomePage, "./samples/welcome.wml");
+    EXPECT_EQ(HomePageAddress(defaults.HomePage).rfind("file:///", 0), 0u);
+    EXPECT_TRUE(HomePageAddress(defaults.HomePage).ends_with("/samples/welcome.wml"));
+    EXPECT_EQ(HomePageAddress("http://wap.example/"), "http://wap.example/");
+    EXPECT_EQ(HomePageAddress("./no/such.wml"), "./no/such.wml");
     EXPECT_EQ(defaults.BackImageFile, "./pics/skin1.bmp");
 
     EXPECT_EQ(Loaded(TAppPaths::SettingsFile()), defaults);
@@ -134,7 +139,7 @@ TEST_F(SettingsTest, SaveKeepsWhatElseTheFileHolds)
         "; written by hand\r\n[network]\r\nuseproxy=0\r\nExtra=keep\r\nProxyAddr=\r\nProxyPort=80\r\n"
         "UseAuthentication=0\r\nUserName=\r\nPassword=\r\n[OTHER]\r\na=b\r\n[GENERAL]\r\nUseBackImage=1\r\n"
         "BackImageFile=./pics/skin1.bmp\r\nBackImageMode=0\r\nUseButtonTexts=1\r\nTransparent=1\r\n"
-        "[BROWSER]\r\nHomePage=http://www.pivrel.example/pivrel/index.wml\r\nMaxHistory=100\r\n");
+        "[BROWSER]\r\nHomePage=./samples/welcome.wml\r\nMaxHistory=100\r\n");
 
     Write("blocker", "");
     EXPECT_FALSE(TPivrelSettings().Save(Home("blocker") + "/Pivrel.ini", error));

@@ -111,3 +111,43 @@ TEST_F(ListFileTest, SavesAtomicallyAndReportsFailure)
         ++entries;
     EXPECT_EQ(entries, 2u); // a.lst and taken.lst
 }
+
+TEST_F(ListFileTest, SavingThroughASymbolicLinkKeepsTheLinkAndMakesThePrivateFile)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(m_dir / "real");
+    Write("real/Pivrel.ini", "old");
+    ::chmod(Path("real/Pivrel.ini").c_str(), 0644);
+
+    struct TCase {
+        std::string link;
+        std::string target; // as the link names it
+    };
+
+    const TCase cases[] = {
+        { "relative.ini", "real/Pivrel.ini" },
+        { "absolute.ini", Path("real/Pivrel.ini") },
+        { "chained.ini", "relative.ini" },
+        { "dangling.ini", "real/new.ini" },
+    };
+    for (const TCase& c : cases) {
+        fs::create_symlink(c.target, m_dir / c.link);
+        std::string error;
+        ASSERT_TRUE(WriteFileAtomically(Path(c.link), "via " + c.link, error)) << error;
+        EXPECT_TRUE(fs::is_symlink(m_dir / c.link)) << c.link;
+        std::ifstream in(Path(c.link), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(bytes, "via " + c.link);
+
+        struct stat info { };
+
+        ASSERT_EQ(::stat(Path(c.link).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << c.link;
+    }
+    // A loop of links is written as the path itself, replacing the link.
+    fs::create_symlink("loop-b", m_dir / "loop-a");
+    fs::create_symlink("loop-a", m_dir / "loop-b");
+    std::string error;
+    EXPECT_TRUE(WriteFileAtomically(Path("loop-a"), "flat", error)) << error;
+    EXPECT_FALSE(fs::is_symlink(m_dir / "loop-a"));
+}

@@ -65,10 +65,22 @@ namespace {
     TEST_F(FileIOTest, CreationFailsWhereNoDirectoryCanBe)
     {
         std::ofstream(root + "/plain") << "x";
-        for (const std::string& dir : { root + "/plain", root + "/plain/Cache", root + "/a/b/c" }) {
+        for (const std::string& dir : { root + "/plain", root + "/plain/Cache" }) {
             TTempBodyFile file;
-            EXPECT_FALSE(file.Create(dir, ".$$$")) << dir;
+            std::string error;
+            EXPECT_FALSE(file.Create(dir, ".$$$", error)) << dir;
             EXPECT_TRUE(file.Path().empty()) << dir;
+            EXPECT_EQ(error, "Not a directory") << dir;
+        }
+    }
+
+    TEST_F(FileIOTest, EveryMissingLevelOfTheDirectoryIsMadePrivate)
+    {
+        TTempBodyFile file;
+        ASSERT_TRUE(file.Create(root + "/a/b/c", ".$$$"));
+        for (const char* level : { "/a", "/a/b", "/a/b/c" }) {
+            const auto perms = std::filesystem::status(root + level).permissions();
+            EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all) << level;
         }
     }
 

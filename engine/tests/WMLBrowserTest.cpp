@@ -156,14 +156,16 @@ namespace {
         testsupport::TLoopbackHttpServer closed;
         const std::string deadUrl = closed.Url("/d.wml");
         closed.Stop();
-        // Back and Forward empty the deck before they fetch; a plain navigation does not.
+        // The deck on show survives a failed load, whether it was a navigation or a step back.
         events.clear();
         browser.Navigate(deadUrl, false, false, false);
         EXPECT_EQ(browser.StatusCode, 404);
         EXPECT_NE(std::find(events.begin(), events.end(), "failed"), events.end());
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
+        EXPECT_EQ(browser.FailureReason.rfind("cannot connect to 127.0.0.1:", 0), 0u)
+            << browser.FailureReason;
         browser.DoNavigate(deadUrl, false, false, false, true);
-        EXPECT_TRUE(browser.WMLDeck.CardList.empty());
+        EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
         EXPECT_EQ(browser.CurrentURL(), loaded);
         EXPECT_TRUE(CacheFiles().empty());
     }
@@ -341,13 +343,15 @@ namespace {
         EXPECT_EQ(standalone.ProxyPort(), 80);
     }
 
-    TEST_F(WMLBrowserTest, CacheDirectoryThatCannotBeMadeFailsSilently)
+    TEST_F(WMLBrowserTest, CacheDirectoryThatCannotBeMadeIsReported)
     {
         const std::string blocker = WriteFile("plain", "x");
         browser.CacheDir = blocker + "/Cache";
         EXPECT_FALSE(browser.Fetch(server.Url("/d.wml"), false));
         browser.Navigate(server.Url("/d.wml"), true, false, false);
-        EXPECT_EQ(events, (std::vector<std::string> { "busy", "idle" }));
+        EXPECT_EQ(events, (std::vector<std::string> { "failed", "busy", "failed", "idle" }));
+        EXPECT_EQ(browser.FailureReason,
+            "cannot create a temporary file in " + blocker + "/Cache: Not a directory");
         EXPECT_EQ(server.ConnectionCount(), 0u);
     }
 

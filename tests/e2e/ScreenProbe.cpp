@@ -57,12 +57,16 @@ template <typename Test> std::pair<int, int> LongestRun(const QImage& image, int
 
 // The editable location box is the first white field as wide as half the window: the menu bar
 // and the tool bar above it are drawn in the window colour, and a tool bar picture is far
-// narrower. The point lies a little inside the field's left end, below its top edge.
+// narrower. A highlight line that runs from the window's left edge, as the style draws between
+// tool bar rows, is no field: the box has its label to its left. The rows just below the field's
+// top edge are white above its text, whatever the text. The point lies a little inside the
+// field's left end, below its top edge.
 std::optional<QPoint> FindEditField(const QImage& image)
 {
     for (int y = 0; y + 6 < image.height(); ++y) {
         const auto [start, length] = LongestRun(image, y, IsWhite);
-        if (length >= image.width() / 2 && LongestRun(image, y + 6, IsWhite).second >= length / 2)
+        if (start > 0 && length >= image.width() / 2
+            && LongestRun(image, y + 3, IsWhite).second >= length / 2)
             return QPoint(start + 20, y + 6);
     }
     return std::nullopt;

@@ -322,8 +322,8 @@ namespace {
 
         const Case cases[] = {
             { MakeResponse("HTTP/1.0 404 Not Found", { "Content-Type: text/vnd.wap.wml" }, "<wml></wml>"),
-                "404 - Document not found" },
-            { MakeResponse("HTTP/1.0 503 Busy", {}, ""), "503 - Unknown error" },
+                "404 - Not Found" },
+            { MakeResponse("HTTP/1.0 503 Busy", {}, ""), "503 - Busy" },
             { Deck("<html><body>page</body></html>", "text/html"),
                 "content of HTML type (text/html) can not be shown" },
         };
@@ -346,7 +346,20 @@ namespace {
         // An address, unlike a path, is the browser's to fail.
         const TRun missing = RunArgs({ "elements", "file://" + scratch.Dir() + "/none.wml" });
         EXPECT_EQ(missing.Status, kExitRequestFailed);
-        EXPECT_TRUE(Contains(missing.Err, ": 404 - Document not found\n")) << missing.Err;
+        EXPECT_TRUE(Contains(
+            missing.Err, ": cannot read " + scratch.Dir() + "/none.wml: No such file or directory\n"))
+            << missing.Err;
+    }
+
+    TEST(NetCommandsTest, CacheDirectoryThatCannotBeMadeIsNamed)
+    {
+        TScratch scratch;
+        const std::string blocker = scratch.Write("blocker", "x");
+        ::setenv("PIVREL_HOME", (blocker + "/home").c_str(), 1);
+        const TRun run = RunArgs({ "elements", "http://127.0.0.1:9/d.wml" });
+        EXPECT_EQ(run.Status, kExitRequestFailed);
+        EXPECT_TRUE(Contains(run.Err, "no temporary file could be created in '" + blocker + "/home/Cache'"))
+            << run.Err;
     }
 
     TEST(NetCommandsTest, LocalDecksLoadByPathOrAddressWithTheirPictures)

@@ -594,6 +594,20 @@ namespace {
         EXPECT_EQ(Rows().back(), (TItemRow { "You are using the newest version of Pivrel.", 5, 1, true }));
     }
 
+    TEST_F(CardRender, UnreadableAnnouncementAddsNoAnswer)
+    {
+        const std::string upgrade
+            = "http://" + std::string(engine::kMakerWebServer) + std::string(engine::kUpgradePath);
+        for (const char* version : { "3", "x.5", "beta", "3-" }) {
+            Show(std::string(R"WML(<card id="u"><p><pivrel version=")WML") + version
+                    + R"WML("/>Version page</p></card>)WML",
+                upgrade);
+            for (const auto& row : Rows())
+                EXPECT_EQ(row.Text.find("version of Pivrel"), std::string::npos) << version;
+        }
+        EXPECT_TRUE(host.Compared.empty());
+    }
+
     TEST_F(CardRender, BackgroundFollowsTheSettings)
     {
         QTemporaryDir dir;
