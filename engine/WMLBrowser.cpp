@@ -400,6 +400,8 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
 void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
 {
     Body = base::SplitLines(bytes);
+    BodyBytes.assign(bytes);
+    BodyCharset.assign(charset);
     const base::TStringList lines = base::SplitLines(wml::DeckTextToUtf8(bytes, charset));
     ClearDeck();
     {
