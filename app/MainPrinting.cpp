@@ -12,6 +12,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QShortcut>
 
 namespace pivrel::app {
 
@@ -26,6 +27,10 @@ void TMainForm::CreatePrintingAndInformationWindows()
     m_deckInformationForm = new TDeckInformationForm(*m_browser, this);
     m_aboutForm = new TAboutForm(QCoreApplication::applicationFilePath().toStdString(), this);
     m_aboutForm->OnOpenURL = [this](const std::string& url) { return OpenInWebBrowser(url); };
+    // The deck-information action stays out of the menu, and Qt disables a hidden action's
+    // shortcut: its key opens the window on its own.
+    auto* deckInformationKey = new QShortcut(Action("View_DeckInformation")->shortcut(), this);
+    connect(deckInformationKey, &QShortcut::activated, this, [this] { View_DeckInformationExecute(); });
 }
 
 void TMainForm::RVPrint1PrintComponent(QWidget* control, QPixmap& picture)

@@ -307,7 +307,8 @@ namespace {
                                  "<card id=\"second\" title=\"Second card\"><p>Bye $(who)</p></card></wml>";
         const std::string path = Open("info.wml", deck);
         TDeckInformationForm& info = Form().DeckInformationForm();
-        Form().Action("View_DeckInformation")->trigger();
+        Form().activateWindow();
+        QTest::keyClick(&Form(), Qt::Key_I, Qt::ControlModifier);
         ASSERT_TRUE(info.isVisible());
         std::vector<std::string> rows = TreeRows(*info.TreeView1);
         EXPECT_EQ(info.NumCards->text().toStdString(), "2");

@@ -226,7 +226,7 @@ namespace {
             { "View_Nokia7110", "&Nokia 7110", "Alt+3", -1, true },
             { "View_A4_Width", "&A4 paper size", "Alt+0", -1, true },
             { "View_Source", "&Source", "", -1, true },
-            { "View_DeckInformation", "Deck &Information", "Ctrl+I", -1, true },
+            { "View_DeckInformation", "Deck &Information", "Ctrl+I", -1, false },
             { "Bookmark_AddBookmark", "&Add Bookmark", "Ctrl+B", -1, true },
             { "Bookmark_EditBookmarks", "&Open Bookmarks", "", -1, true },
             { "Help_Contents", "&Contents", "F1", -1, true },
