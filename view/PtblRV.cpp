@@ -213,8 +213,7 @@ void TRVPrint::AssignSource(const TRichView& source)
     m_rv->SourceTopMargin = source.TopMargin();
     m_rv->SourceBottomMargin = source.BottomMargin();
     m_rv->ControlScale = 1.0;
-    const int screenDpi = source.logicalDpiX();
-    m_rv->setProperty("ScreenDpi", screenDpi > 0 ? screenDpi : 96);
+    m_rv->ScreenDpi = source.logicalDpiX() > 0 ? source.logicalDpiX() : 96;
 }
 
 int TRVPrint::FormatPages(TRVDisplayOptions include)
@@ -233,7 +232,7 @@ int TRVPrint::FormatPages(TRVDisplayOptions include)
     setup.PageHeight = device.height();
     setup.DpiX = device.logicalDpiX();
     setup.DpiY = device.logicalDpiY();
-    setup.ScreenDpi = rv.property("ScreenDpi").toInt();
+    setup.ScreenDpi = rv.ScreenDpi;
     setup.LeftMarginMM = rv.LeftMarginMM;
     setup.RightMarginMM = rv.RightMarginMM;
     setup.TopMarginMM = rv.TopMarginMM;
@@ -332,7 +331,7 @@ void TRVPrint::PaintPage(int pageNo, QPainter& painter)
     painter.restore();
 }
 
-void TRVPrint::PaintSegment(QPainter& painter, const TRVDrawLineInfo& segment) const
+void TRVPrint::PaintSegment(QPainter& painter, const TRVDrawLineInfo& segment)
 {
     const TRVItemList& items = m_rv->Items();
     if (std::size_t(segment.ItemNo) >= items.size())
@@ -347,7 +346,7 @@ void TRVPrint::PaintSegment(QPainter& painter, const TRVDrawLineInfo& segment) c
     }
     if (item.Info.StyleNo == rvsComponent) {
         if ((m_rv->Include & rvdoComponents) && item.Info.Gr)
-            const_cast<TRVPrint*>(this)->PaintControl(painter, segment, item.Info.Gr);
+            PaintControl(painter, segment, item.Info.Gr);
         return;
     }
     if (item.Info.StyleNo < 0 || segment.Length <= 0)

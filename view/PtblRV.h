@@ -126,6 +126,8 @@ public:
     // The source view's top and bottom margins, screen pixels.
     int SourceTopMargin = 0;
     int SourceBottomMargin = 0;
+    // The source view's resolution: control sizes and its own margins are counted in it.
+    int ScreenDpi = 96;
 
     std::vector<TRVPageInfo> Pages;
     TRVPageGeometry Geometry;
@@ -194,7 +196,7 @@ public:
 private:
     class TPrinterMeasurer;
 
-    void PaintSegment(QPainter& painter, const TRVDrawLineInfo& segment) const;
+    void PaintSegment(QPainter& painter, const TRVDrawLineInfo& segment);
     void PaintControl(QPainter& painter, const TRVDrawLineInfo& segment, QWidget* control);
 
     std::unique_ptr<QPrinter> m_ownPrinter;

@@ -1,7 +1,8 @@
 // Start to first card shown the way the pivrel program starts its window: the main window, the
 // splash picture shown until the window is, a local deck named as the program's parameter. It
 // exits as soon as the card is shown, after grabbing the window into OUT.png like the others.
-//   bench_splash_start OUT.png DECK
+//   bench_splash_start OUT.png DECK [--no-splash]
+// With --no-splash the same start runs without the splash, to tell its cost apart.
 
 #include "app/Dialogs.h"
 #include "app/fMainForm.h"
@@ -13,13 +14,15 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
         return 2;
+    const bool withSplash = argc == 3;
     QApplication application(argc, argv);
     pivrel::app::TQtDialogs dialogs;
     pivrel::app::TMainForm form(dialogs);
     pivrel::app::TSplashForm splash;
-    splash.ShowUntilShown(form);
+    if (withSplash)
+        splash.ShowUntilShown(form);
     form.SetStartParameters({ argv[2] });
     form.show();
     QElapsedTimer waited;
