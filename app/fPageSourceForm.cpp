@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPageSetupDialog>
@@ -14,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScreen>
 
 namespace pivrel::app {
 
@@ -24,6 +26,8 @@ TPageSourceForm::TPageSourceForm(TDialogs& dialogs, QWidget* parent)
     setObjectName("PageSourceForm");
     setWindowTitle("Pivrel - Source code");
     resize(605, 432);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     RichEdit1 = new QPlainTextEdit(this);
     RichEdit1->setObjectName("RichEdit1");
