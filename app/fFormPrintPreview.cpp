@@ -90,6 +90,16 @@ TFormPrintPreview::TFormPrintPreview(view::TRichView& source, view::TRVPrinter& 
     layout->addWidget(StatusBar1);
 }
 
+TFormPrintPreview::~TFormPrintPreview()
+{
+    // The children outlive this part of the window: the zoom box signals its last edit while it is
+    // torn down, when no handler of this window may run any more.
+    ComboBox1->disconnect(this);
+    ComboBox1->lineEdit()->disconnect(this);
+    RVPrintPreview1->OnZoomChanged = nullptr;
+    RVPrint1->OnFormatting = nullptr;
+}
+
 QToolButton* TFormPrintPreview::AddButton(
     const char* name, const char* caption, std::function<void()> onClick)
 {

@@ -29,6 +29,7 @@ class TFormPrintPreview : public QDialog
 public:
     // Lays out source for printer (used, not owned; both outlive the window).
     TFormPrintPreview(view::TRichView& source, view::TRVPrinter& printer, QWidget* parent = nullptr);
+    ~TFormPrintPreview() override;
 
     QToolBar* ToolBar1 = nullptr;
     QComboBox* ComboBox1 = nullptr;
