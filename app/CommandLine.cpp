@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "base/Version.h"
+
 #include "app/fMainForm.h"
 
 #include <cstdlib>
@@ -88,6 +90,7 @@ std::string UsageText()
 {
     return "usage: pivrel [--size WxH] [--viewport WxH] [ADDRESS]\n"
            "       pivrel --screenshot OUT.png [--size WxH] [--viewport WxH] [--card ID] ADDRESS\n"
+           "       pivrel --print-pdf OUT.pdf [--card ID] ADDRESS\n"
            "       pivrel --help | --version\n"
            "ADDRESS is an http:// or file:// address or the path of a local deck.\n"
            "--size sizes the whole window, --viewport the card area.\n";
@@ -95,12 +98,8 @@ std::string UsageText()
 
 std::string VersionText()
 {
-#ifdef PIVREL_BUILD_VERSION
-    const std::string build = PIVREL_BUILD_VERSION;
-#else
-    const std::string build = std::string(kOwnVersion);
-#endif
-    return "Pivrel " + std::string(kOwnVersion) + " (build " + build + ")\n";
+    return std::string(base::kInternalName) + " " + std::string(base::kProductVersion) + " (file version "
+        + std::string(base::kFileVersion) + ")\n";
 }
 
 std::string AddressFromArgument(const std::string& argument)

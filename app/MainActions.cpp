@@ -16,11 +16,6 @@ namespace pivrel::app {
 
 namespace {
 
-    // Printing, the print preview and the auxiliary windows are not part of this program yet: their
-    // actions exist so that menus and shortcuts have their final shape, but stay disabled.
-    constexpr const char* kNotYetAvailable[] = { "File_PrintSetup", "File_PrintPreview", "File_Print",
-        "View_Source", "View_DeckInformation", "Help_About" };
-
     // A menu entry whose caption differs from its action's: it follows the action's enabled state
     // and triggers it.
     void AddRenamedItem(QMenu* menu, QAction* action, const char* caption)
@@ -62,9 +57,9 @@ void TMainForm::CreateActions()
     AddAction("File_Open", "&Open location ...", QKeySequence("Ctrl+O"), 8, &TMainForm::File_OpenExecute);
     AddAction("File_Exit", "E&xit", QKeySequence("Alt+X"), -1, &TMainForm::File_ExitExecute);
     AddAction("File_SaveAs", "Save &As", QKeySequence("Ctrl+S"), 7, &TMainForm::File_SaveAsExecute);
-    AddAction("File_PrintSetup", "Printer Set&up", none, -1, &TMainForm::Disabled);
-    AddAction("File_PrintPreview", "Print Pre&view", none, 6, &TMainForm::Disabled);
-    AddAction("File_Print", "&Print", QKeySequence("Ctrl+P"), 10, &TMainForm::Disabled);
+    AddAction("File_PrintSetup", "Printer Set&up", none, -1, &TMainForm::File_PrintSetupExecute);
+    AddAction("File_PrintPreview", "Print Pre&view", none, 6, &TMainForm::File_PrintPreviewExecute);
+    AddAction("File_Print", "&Print", QKeySequence("Ctrl+P"), 10, &TMainForm::File_PrintExecute);
     AddAction("Edit_Copy", "&Copy", none, -1, &TMainForm::Edit_CopyExecute);
     AddAction("Edit_SelectAll", "Select &All", QKeySequence("Ctrl+A"), -1, &TMainForm::Edit_SelectAllExecute);
     AddAction("Edit_Properties", "Properties", none, 5, &TMainForm::Edit_PropertiesExecute);
@@ -82,8 +77,9 @@ void TMainForm::CreateActions()
     AddAction("View_R320", "Ericsson &R320", QKeySequence("Alt+2"), -1, &TMainForm::View_R320Execute);
     AddAction("View_Nokia7110", "&Nokia 7110", QKeySequence("Alt+3"), -1, &TMainForm::View_Nokia7110Execute);
     AddAction("View_A4_Width", "&A4 paper size", QKeySequence("Alt+0"), -1, &TMainForm::View_A4_WidthExecute);
-    AddAction("View_Source", "&Source", none, -1, &TMainForm::Disabled);
-    AddAction("View_DeckInformation", "Deck &Information", QKeySequence("Ctrl+I"), -1, &TMainForm::Disabled)
+    AddAction("View_Source", "&Source", none, -1, &TMainForm::View_SourceExecute);
+    AddAction("View_DeckInformation", "Deck &Information", QKeySequence("Ctrl+I"), -1,
+        &TMainForm::View_DeckInformationExecute)
         ->setVisible(false);
     AddAction("Bookmark_AddBookmark", "&Add Bookmark", QKeySequence("Ctrl+B"), -1,
         &TMainForm::Bookmark_AddBookmarkExecute);
@@ -97,7 +93,7 @@ void TMainForm::CreateActions()
     AddAction("Feedback", "Send us feedback", none, -1, &TMainForm::FeedbackExecute);
     AddAction("Help_Quillfen", "Quillfen's WWW Site", none, -1, &TMainForm::Help_QuillfenExecute);
     AddAction("Help_QuillfenWap", "Quillfen's WAP Site", none, -1, &TMainForm::Help_QuillfenWapExecute);
-    AddAction("Help_About", "About", QKeySequence("Ctrl+F1"), -1, &TMainForm::Disabled);
+    AddAction("Help_About", "About", QKeySequence("Ctrl+F1"), -1, &TMainForm::Help_AboutExecute);
 
     // The keys every desktop browser knows, besides the shortcuts above.
     AddShortcut("Browser_Back", QKeySequence(Qt::ALT | Qt::Key_Left));
@@ -107,8 +103,6 @@ void TMainForm::CreateActions()
     AddShortcut("Location_Focus", QKeySequence(Qt::Key_F6));
 
     for (const char* name : { "Browser_Back", "Browser_Forward", "Browser_Stop" })
-        Action(name)->setEnabled(false);
-    for (const char* name : kNotYetAvailable)
         Action(name)->setEnabled(false);
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ToolbarImages.h"
+#include "app/fPageSourceForm.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -97,6 +98,7 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     CreateStatusBar();
     HookBrowser();
     CreateAuxiliaryWindows();
+    CreatePrintingAndInformationWindows();
 
     LoadTheURLTimer = new QTimer(this);
     LoadTheURLTimer->setObjectName("LoadTheURLTimer");
@@ -137,7 +139,7 @@ void TMainForm::HookBrowser()
     // The alternative text of a missing picture is drawn in the window's own font.
     m_textMeasurer = std::make_unique<view::TQtTextMeasurer>(QApplication::font());
     browser.SetTextMeasurer(m_textMeasurer.get());
-    browser.Agent = "Pivrel " + std::string(kOwnVersion) + " WML 1.1";
+    browser.Agent = std::string(base::kAgent);
     browser.Accept = "text/x-wap,wml,*/*";
     browser.OnConnecting = [this](engine::TWMLBrowser&) {
         EnableStop(true);
@@ -479,6 +481,8 @@ void TMainForm::SetLocationText(const std::string& url)
 void TMainForm::SetPageSource(const base::TStringList& body)
 {
     m_pageSource = body;
+    if (m_pageSourceForm)
+        m_pageSourceForm->SetSource(m_browser->BodyBytes, m_browser->BodyCharset);
 }
 
 void TMainForm::EnableStop(bool enabled)
@@ -499,6 +503,8 @@ void TMainForm::EnableForward(bool enabled)
 bool TMainForm::CompareAnnouncedVersion(const std::string& announced)
 {
     m_pageSource.clear();
+    if (m_pageSourceForm)
+        m_pageSourceForm->Clear();
     const bool newer = IsNewerVersion(announced);
     if (newer) {
         const std::string text = "NEW VERSION AVAILABLE !\rVersion " + announced

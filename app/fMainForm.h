@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/StringList.h"
+#include "base/Version.h"
 #include "base/WeakRef.h"
 #include "engine/WMLBrowser.h"
 
@@ -11,6 +12,7 @@
 #include "app/Settings.h"
 #include "view/CardHost.h"
 #include "view/CardRender.h"
+#include "view/PtblRV.h"
 #include "view/QtTextMeasurer.h"
 #include "view/RVStyle.h"
 #include "view/RichView.h"
@@ -35,9 +37,12 @@ namespace pivrel::app {
 
 class TPropertiesForm;
 class TFormBookmarkEdit;
+class TPageSourceForm;
+class TDeckInformationForm;
+class TAboutForm;
 
 // The program's own version: the caption, the user agent and the version check use it.
-inline constexpr std::string_view kOwnVersion = "2.2";
+inline constexpr std::string_view kOwnVersion = base::kProductVersion;
 // The start page of the outside WAP directory site that Search opens.
 inline constexpr std::string_view kWapDirectorySite = "http://wap.directory.example/";
 
@@ -97,6 +102,7 @@ public:
     QTimer* LoadTheURLTimer = nullptr;
     QMenu* Reopen1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
+    view::TRVPrint* RVPrint1 = nullptr;
 
     // Status panel texts and the trace log (every status and trace line, never trimmed).
     std::string StatusText(int panel) const;
@@ -120,6 +126,16 @@ public:
     TPropertiesForm& PropertiesForm() { return *m_properties; }
 
     TFormBookmarkEdit& BookmarkForm() { return *m_bookmarks; }
+
+    TPageSourceForm& PageSourceForm() { return *m_pageSourceForm; }
+
+    TDeckInformationForm& DeckInformationForm() { return *m_deckInformationForm; }
+
+    TAboutForm& AboutForm() { return *m_aboutForm; }
+
+    // Lays the shown document out for the printer and prints it with the window's caption as the
+    // job's title; then drops the formatted pages.
+    void PrintShown(int copies, bool collate);
 
     const TRecentList& RecentList() const { return *m_recentList; }
 
@@ -175,6 +191,7 @@ private:
     void CreateView();
     void HookBrowser();
     void CreateAuxiliaryWindows();
+    void CreatePrintingAndInformationWindows();
 
     // Engine events.
     void Status(const std::string& text);
@@ -216,6 +233,13 @@ private:
     void FeedbackExecute();
     void Help_QuillfenExecute();
     void Help_QuillfenWapExecute();
+    void File_PrintSetupExecute();
+    void File_PrintPreviewExecute();
+    void File_PrintExecute();
+    void View_SourceExecute();
+    void View_DeckInformationExecute();
+    void Help_AboutExecute();
+    void RVPrint1PrintComponent(QWidget* control, QPixmap& picture);
 
     void Disabled() { }
 
@@ -241,6 +265,9 @@ private:
     TPivrelSettings m_settings;
     TPropertiesForm* m_properties = nullptr;
     TFormBookmarkEdit* m_bookmarks = nullptr;
+    TPageSourceForm* m_pageSourceForm = nullptr;
+    TDeckInformationForm* m_deckInformationForm = nullptr;
+    TAboutForm* m_aboutForm = nullptr;
     std::vector<QLabel*> m_panels;
     // The padlock, shown while the page came over https.
     QLabel* m_securePanel = nullptr;

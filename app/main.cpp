@@ -3,8 +3,10 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/Headless.h"
+#include "app/PrintPdf.h"
 #include "app/ToolbarImages.h"
 #include "app/fMainForm.h"
+#include "app/fSplashForm.h"
 
 #include <QApplication>
 
@@ -16,6 +18,16 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
+    if (const auto pdf = pivrel::app::ParsePrintPdfArguments(arguments, error); pdf || !error.empty()) {
+        if (!error.empty()) {
+            std::cerr << error << std::endl;
+            return 2;
+        }
+        pivrel::app::PrepareHeadlessPlatform();
+        QApplication application(argc, argv);
+        QApplication::setApplicationName("Pivrel");
+        return pivrel::app::RunPrintPdf(*pdf);
+    }
     const auto screenshot = pivrel::app::ParseScreenshotArguments(arguments, error);
     if (!error.empty()) {
         std::cerr << error << std::endl;
@@ -49,6 +61,8 @@ int main(int argc, char** argv)
 
     pivrel::app::TQtDialogs dialogs;
     pivrel::app::TMainForm form(dialogs);
+    pivrel::app::TSplashForm splash;
+    splash.ShowUntilShown(form);
     if (!window->Address.empty())
         form.SetStartParameters({ window->Address });
     if (window->Width > 0)

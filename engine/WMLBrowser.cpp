@@ -632,6 +632,8 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
 void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
 {
     Body = base::SplitLines(bytes);
+    BodyBytes.assign(bytes);
+    BodyCharset.assign(charset);
     base::TStringList lines = base::SplitLines(wml::DeckTextToUtf8(bytes, charset));
     ClearDeck();
     {

@@ -70,6 +70,10 @@ public:
     base::TStringList Header;
     // The last loaded document as its bytes came, one entry per line.
     base::TStringList Body;
+    // The same document byte for byte, line ends and character set as they came.
+    std::string BodyBytes;
+    // Its character set as the response named it, empty for a local file.
+    std::string BodyCharset;
     // A setting held for the shell; the engine itself does not read it.
     bool EnableWML10 = true;
     // Directory of the temporary body files, without a trailing separator; created when missing.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Version.h"
+
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -11,7 +13,7 @@ namespace pivrel::tools {
 inline constexpr int kExitRequestFailed = 1;
 
 // How the program introduces itself to servers.
-inline constexpr std::string_view kShellAgent = "Pivrel 2.2 WML 1.1";
+inline constexpr std::string_view kShellAgent = base::kAgent;
 inline constexpr std::string_view kShellAccept = "text/x-wap,wml,*/*";
 
 // fetch URL: one GET; response header lines to err, the body to out or the -o file.

@@ -562,8 +562,8 @@ namespace {
     void TLineBuilder::PlaceControl(int itemNo)
     {
         const TRVItemInfo& info = m_items[std::size_t(itemNo)].Info;
-        const int width = info.Gr ? info.Gr->width() : 0;
-        const int height = info.Gr ? info.Gr->height() : 0;
+        const int width = info.Gr ? int(std::lround(info.Gr->width() * m_params.ControlScale)) : 0;
+        const int height = info.Gr ? int(std::lround(info.Gr->height() * m_params.ControlScale)) : 0;
         const int boxWidth = width + 2;
         const int boxHeight = height + 2;
         if (m_hasContent && boxWidth > Usable() - m_used && !m_para->NoWrap)

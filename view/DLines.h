@@ -113,6 +113,8 @@ struct TRVLayoutParams {
     int LeftMargin = 0;
     int TopMargin = 0;
     int BottomMargin = 0;
+    // Control sizes are screen pixels; a layout for another resolution scales them by this.
+    double ControlScale = 1.0;
 };
 
 struct TRVLayout {

@@ -5,6 +5,7 @@
 #include "base/StringList.h"
 #include "wml/RecordPool.h"
 
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -115,6 +116,26 @@ public:
     const std::string& GetIVarName() const { return VarObject.iVarName; }
 
     const std::string& GetIVarValue() const;
+
+    // The record as the class it is, or nullptr when it is another one.
+    template <class T> T* AsIf() { return dynamic_cast<T*>(this); }
+
+    template <class T> const T* AsIf() const { return dynamic_cast<const T*>(this); }
+
+    // The record as a class the caller knows it to be.
+    template <class T> T& As()
+    {
+        T* record = AsIf<T>();
+        assert(record && "element record of another class");
+        return *record;
+    }
+
+    template <class T> const T& As() const
+    {
+        const T* record = AsIf<T>();
+        assert(record && "element record of another class");
+        return *record;
+    }
 };
 
 // The text operations over normalised WML text. Every search is a case-sensitive substring

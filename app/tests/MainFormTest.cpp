@@ -219,9 +219,9 @@ namespace {
             { "File_Open", "&Open location ...", "Ctrl+O", 8, true },
             { "File_Exit", "E&xit", "Alt+X", -1, true },
             { "File_SaveAs", "Save &As", "Ctrl+S", 7, true },
-            { "File_PrintSetup", "Printer Set&up", "", -1, false },
-            { "File_PrintPreview", "Print Pre&view", "", 6, false },
-            { "File_Print", "&Print", "Ctrl+P", 10, false },
+            { "File_PrintSetup", "Printer Set&up", "", -1, true },
+            { "File_PrintPreview", "Print Pre&view", "", 6, true },
+            { "File_Print", "&Print", "Ctrl+P", 10, true },
             { "Edit_Copy", "&Copy", "", -1, true },
             { "Edit_SelectAll", "Select &All", "Ctrl+A", -1, true },
             { "Edit_Properties", "Properties", "", 5, true },
@@ -234,7 +234,7 @@ namespace {
             { "View_R320", "Ericsson &R320", "Alt+2", -1, true },
             { "View_Nokia7110", "&Nokia 7110", "Alt+3", -1, true },
             { "View_A4_Width", "&A4 paper size", "Alt+0", -1, true },
-            { "View_Source", "&Source", "", -1, false },
+            { "View_Source", "&Source", "", -1, true },
             { "View_DeckInformation", "Deck &Information", "Ctrl+I", -1, false },
             { "Bookmark_AddBookmark", "&Add Bookmark", "Ctrl+B", -1, true },
             { "Bookmark_EditBookmarks", "&Open Bookmarks", "", -1, true },
@@ -244,7 +244,7 @@ namespace {
             { "Feedback", "Send us feedback", "", -1, true },
             { "Help_Quillfen", "Quillfen's WWW Site", "", -1, true },
             { "Help_QuillfenWap", "Quillfen's WAP Site", "", -1, true },
-            { "Help_About", "About", "Ctrl+F1", -1, false },
+            { "Help_About", "About", "Ctrl+F1", -1, true },
         };
         for (const TRow& row : rows) {
             SCOPED_TRACE(row.Name);

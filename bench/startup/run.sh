@@ -15,7 +15,8 @@ for tool in hyperfine; do
 done
 pivrel=$build/app/pivrel bare=$build/bench/startup/bench_bare_window
 click=$build/bench/startup/bench_link_click gen=$build/bench/bench_gen_deck
-for program in "$pivrel" "$bare" "$click" "$gen"; do
+splash=$build/bench/startup/bench_splash_start
+for program in "$pivrel" "$bare" "$click" "$gen" "$splash"; do
     [ -x "$program" ] || { echo "run.sh: $program is not built" >&2; exit 2; }
 done
 
@@ -29,6 +30,7 @@ export PIVREL_HOME=$work/home
 hyperfine -N --warmup 3 --runs "$runs" --export-markdown "$work/startup.md" \
     -n "bare Qt window" "$bare $work/bare.png" \
     -n "pivrel, 1 KB deck" "$pivrel --screenshot $work/1k.png file://$work/deck1k.wml" \
+    -n "pivrel with splash, 1 KB deck" "$splash $work/splash.png $work/deck1k.wml" \
     -n "pivrel, 1 MB deck" "$pivrel --screenshot $work/1m.png file://$work/deck1m.wml"
 cat "$work/startup.md"
 echo

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QPrinter;
+
+namespace pivrel::app {
+
+// The text of the last fetched deck, read-only, with saving, printing and copying.
+class TPageSourceForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TPageSourceForm(TDialogs& dialogs, QWidget* parent = nullptr);
+    ~TPageSourceForm() override;
+
+    QPlainTextEdit* RichEdit1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+
+    QAction* Action(const char* name) const;
+
+    // Shows a deck as it was fetched: bytes in the character set the response named (empty:
+    // what the deck itself declares). Save As writes these bytes back unchanged.
+    void SetSource(const std::string& bytes, const std::string& charset);
+    void Clear();
+
+    const std::string& SourceBytes() const { return m_bytes; }
+
+    // Writes the deck as fetched; a failure is reported in a box. True when written.
+    bool SaveTo(const QString& fileName);
+
+    // Picks the file Save As writes; empty cancels. The save dialog unless a test sets it.
+    std::function<QString(const QString& directory)> OnChooseFile;
+
+    void Window_SaveAsExecute();
+    void Window_PrintExecute();
+    void Window_PrintSetupExecute();
+
+private:
+    QAction* AddAction(const char* name, const char* caption, const QKeySequence& shortcut);
+
+    TDialogs& m_dialogs;
+    std::string m_bytes;
+    QString m_lastFile;
+    std::unique_ptr<QPrinter> m_printer;
+};
+
+} // namespace pivrel::app
