@@ -165,6 +165,11 @@ void TMainForm::BrowserConnectFailed()
     const std::string reason
         = code == 404 ? "404 - Document not found" : std::to_string(code) + " - Unknown error";
     Status("Connect Failed");
+    // The document arrived but could not be read: the server was found, so say what was wrong.
+    if (!m_browser->FailureReason.empty()) {
+        m_dialogs.ShowError(this, "Pivrel", m_browser->FailureReason);
+        return;
+    }
     // A fetch the user stopped, or stopped because the window is closing, did not fail to find
     // its server: telling the user so would be wrong.
     if (code != 200 && !m_closePending && !m_stoppedByUser) {

@@ -5,6 +5,7 @@
 #include "engine/CardImageLoader.h"
 #include "engine/FileIO.h"
 #include "engine/Maker.h"
+#include "engine/Wmlc.h"
 #include "wml/Charset.h"
 
 #include <algorithm>
@@ -297,6 +298,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     if (m_parsing || HttpCli.State() != net::httpReady)
         return false;
     const std::uint64_t serial = ++m_navigationSerial;
+    FailureReason.clear();
     // The body file comes first, so that a fetch that cannot have one ends before any event.
     TTempBodyFile bodyFile;
     if (!bodyFile.Create(CacheDir, kBodyFileSuffix))
@@ -319,13 +321,33 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
         OnContentTypeCheck(*this, HttpCli.URL(), ContentType, isOK);
     if (!isOK || serial != m_navigationSerial)
         return false;
-    m_currentURL = HttpCli.Location();
-    if (m_currentURL.substr(0, 5).find(':') == std::string::npos)
-        m_currentURL = "http://" + m_currentURL;
     std::string bytes;
     if (!bodyFile.ReadAll(bytes, kMaxDocumentBytes))
         return false;
-    LoadDeck(bytes, ContentTypeCharset(ContentType));
+    // A compiled deck that does not decode leaves the page shown as it was.
+    std::string charset = ContentTypeCharset(ContentType);
+    if (IsWmlcContentType(ContentType) && !DecodeCompiledDeck(bytes, charset)) {
+        Fire(OnConnectFailed, *this);
+        return false;
+    }
+    m_currentURL = HttpCli.Location();
+    if (m_currentURL.substr(0, 5).find(':') == std::string::npos)
+        m_currentURL = "http://" + m_currentURL;
+    LoadDeck(bytes, charset);
+    return true;
+}
+
+// Replaces a compiled deck by its text, which carries its own encoding; false with the reason
+// set when the bytes are not one.
+bool TWMLBrowser::DecodeCompiledDeck(std::string& bytes, std::string& charset)
+{
+    TWmlcResult decoded = DecodeWmlc(bytes, kMaxDocumentBytes);
+    if (!decoded.Ok) {
+        FailureReason = decoded.Reason;
+        return false;
+    }
+    bytes = std::move(decoded.Text);
+    charset.clear();
     return true;
 }
 
@@ -386,14 +408,17 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
 {
     if (m_parsing)
         return false;
+    FailureReason.clear();
     std::string path = CutFragment(url);
     if (StartsWithNoCase(path, "file://"))
         path.erase(0, 7);
     std::string bytes;
-    if (path.empty() || !ReadRegularFile(path, bytes, kMaxDocumentBytes))
+    std::string charset;
+    if (path.empty() || !ReadRegularFile(path, bytes, kMaxDocumentBytes)
+        || (IsWmlcFileName(path) && !DecodeCompiledDeck(bytes, charset)))
         return false;
     m_currentURL = url;
-    LoadDeck(bytes, {});
+    LoadDeck(bytes, charset);
     return true;
 }
 

@@ -69,6 +69,9 @@ public:
     std::string CacheDir;
     // HTTP status of the last fetch, or 404 after a local file that could not be read.
     int StatusCode = 0;
+    // Why the last navigation failed although its document arrived (a compiled deck that does
+    // not decode); empty for every other failure, which StatusCode describes.
+    std::string FailureReason;
     std::string Accept;
     std::string Agent;
 
@@ -175,6 +178,7 @@ private:
     bool RunRequest(const std::string& url, bool post, std::ostream& doc);
     bool Request(bool post, const std::string& requestAddress, const std::string& fragment);
     std::string FinalAddress(const std::string& requestAddress) const;
+    bool DecodeCompiledDeck(std::string& bytes, std::string& charset);
     void LoadDeck(std::string_view bytes, std::string_view charset);
     void ClearDeck();
     void Defer(std::function<void()> request);

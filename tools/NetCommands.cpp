@@ -347,7 +347,9 @@ namespace {
         const std::string& address)
     {
         if (outcome.Failed) {
-            err << "pivrel-cli: cannot load '" << address << "': " << ConnectFailedReason(browser.StatusCode)
+            err << "pivrel-cli: cannot load '" << address << "': "
+                << (browser.FailureReason.empty() ? ConnectFailedReason(browser.StatusCode)
+                                                  : browser.FailureReason)
                 << "\n";
         } else if (outcome.Refused) {
             err << "pivrel-cli: cannot load '" << address << "': content of HTML type ("
