@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "qtimages/QtPictureDecoder.h"
+
 int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -24,6 +26,7 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName("Pivrel");
+    pivrel::qtimages::RegisterQtPictureDecoder();
     if (screenshot)
         return pivrel::app::RunScreenshot(*screenshot);
 
