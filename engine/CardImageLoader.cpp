@@ -51,6 +51,7 @@ images::TPictureResponse TBrowserImageLoader::FetchPicture(const std::string& ad
     client.SetMaxBodySize(static_cast<std::int64_t>(images::kMaxPictureBytes));
     std::ostringstream body;
     client.SetDocStream(&body);
+    m_browser.UseCookieJar(client);
 
     // The client is known only while its request runs, so that Stop can reach it.
     struct TRunning {

@@ -180,6 +180,22 @@ void TWMLBrowser::Construct()
     m_measurer = m_fixedMeasurer.get();
     m_imageLoader = std::make_unique<TBrowserImageLoader>(*this);
     WMLDeck.ImageLoader = m_imageLoader.get();
+    UseCookieJar(HttpCli);
+}
+
+void TWMLBrowser::UseCookieJar(net::THttpCli& client)
+{
+    // The address is taken as each request starts: a redirection's Location may come before its
+    // Set-Cookie lines, and the cookies belong to the address that answered.
+    auto address = std::make_shared<std::string>();
+    client.OnRequestHeaderBegin = [this, address](net::THttpCli& sender) {
+        *address = sender.Location();
+        sender.SetCookie(CookiesEnabled ? CookieJar.CookieHeader(*address) : std::string());
+    };
+    client.OnCookie = [this, address](net::THttpCli&, const std::string& value, bool&) {
+        if (CookiesEnabled)
+            CookieJar.SetCookie(*address, value);
+    };
 }
 
 int TWMLBrowser::ProxyPort() const
