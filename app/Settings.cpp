@@ -44,6 +44,7 @@ void TPivrelSettings::LoadFrom(const base::TIniFile& ini)
     UseAuthentication = ini.ReadBool(kNetwork, "UseAuthentication", defaults.UseAuthentication);
     UserName = ini.ReadString(kNetwork, "UserName", defaults.UserName);
     Password = ini.ReadString(kNetwork, "Password", defaults.Password);
+    AcceptCookies = ini.ReadBool(kNetwork, "AcceptCookies", defaults.AcceptCookies);
     Clamp();
 }
 
@@ -72,6 +73,7 @@ void TPivrelSettings::StoreTo(base::TIniFile& ini) const
     ini.WriteBool(kNetwork, "UseAuthentication", UseAuthentication);
     ini.WriteString(kNetwork, "UserName", UserName);
     ini.WriteString(kNetwork, "Password", Password);
+    ini.WriteBool(kNetwork, "AcceptCookies", AcceptCookies);
 }
 
 bool TPivrelSettings::Save(const std::string& path, std::string& error) const

@@ -33,6 +33,7 @@ struct TPivrelSettings {
     bool UseAuthentication = false;
     std::string UserName;
     std::string Password;
+    bool AcceptCookies = true;
 
     // Every key from the file, each missing or unreadable one as its default; numbers are then
     // brought into the ranges of their dialog fields. A missing file gives the defaults.

@@ -213,8 +213,10 @@ void TMainForm::BrowserBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
-    if (!busy)
+    if (!busy) {
+        SaveCookies();
         CloseWhenIdle();
+    }
 }
 
 void TMainForm::RenderCard()
@@ -343,6 +345,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     m_closing = true;
     LoadTheURLTimer->stop();
     SaveRecentList();
+    SaveCookies();
     m_browser->Stop();
     m_browser->StopCardTimer();
     event->accept();
