@@ -41,6 +41,8 @@ namespace {
           "  wbmp      decode a WBMP picture and write it as a portable bitmap (P4)\n"
           "\n"
           "NETWORK OPTIONS: --proxy HOST[:PORT] [--proxy-user U] [--proxy-password P]\n"
+          "  --cookie-jar FILE  send the cookies kept in FILE and keep this run's there; without\n"
+          "               it, cookies last for the one run\n"
           "  --trace      print the status texts and the \"* \" trace lines as they happen\n"
           "  --timeout S  stop a request still running after S seconds, as a failure\n"
           "Temporary files go to $PIVREL_HOME/Cache, or else $XDG_CACHE_HOME/pivrel or\n"
