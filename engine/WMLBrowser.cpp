@@ -357,6 +357,8 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
 // set when the bytes are not one.
 bool TWMLBrowser::DecodeCompiledDeck(std::string& bytes, std::string& charset)
 {
+    if (LooksLikeDeckText(bytes))
+        return true;
     TWmlcResult decoded = DecodeWmlc(bytes, kMaxDocumentBytes);
     if (!decoded.Ok) {
         FailureReason = decoded.Reason;

@@ -128,6 +128,15 @@ TWmlcResult DecodeWmlc(std::string_view bytes, std::size_t maxText)
     return result;
 }
 
+bool LooksLikeDeckText(std::string_view bytes)
+{
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kByteOrderMark))
+        bytes.remove_prefix(kByteOrderMark.size());
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && bytes[first] == '<';
+}
+
 bool IsWmlcContentType(std::string_view contentType)
 {
     const std::string_view type = contentType.substr(0, contentType.find(';'));

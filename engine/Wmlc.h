@@ -23,6 +23,11 @@ inline constexpr std::size_t kMaxWmlcTextBytes = std::size_t(64) << 20;
 // maxText bytes fails with a reason.
 TWmlcResult DecodeWmlc(std::string_view bytes, std::size_t maxText = kMaxWmlcTextBytes);
 
+// True when the bytes start as a deck's text does ('<' after optional blanks and byte-order
+// mark): no compiled deck can, since its first byte is a WBXML version. Servers label text
+// decks as compiled ones often enough that such a body is taken as the text it is.
+bool LooksLikeDeckText(std::string_view bytes);
+
 // True for the content type of compiled decks ("application/vnd.wap.wmlc", parameters allowed).
 bool IsWmlcContentType(std::string_view contentType);
 

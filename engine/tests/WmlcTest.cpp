@@ -69,6 +69,15 @@ namespace {
         EXPECT_NE(result.Text.find("<wml><card/></wml>"), std::string::npos) << result.Text;
     }
 
+    TEST(Wmlc, TellsDeckTextFromACompiledDeck)
+    {
+        EXPECT_TRUE(LooksLikeDeckText("<?xml version=\"1.0\"?><wml/>"));
+        EXPECT_TRUE(LooksLikeDeckText("\xEF\xBB\xBF\r\n  <wml/>"));
+        EXPECT_FALSE(LooksLikeDeckText(testsupport::EncodeWmlc(kDeckText)));
+        EXPECT_FALSE(LooksLikeDeckText("   "));
+        EXPECT_FALSE(LooksLikeDeckText("wml"));
+    }
+
     TEST(Wmlc, KnowsItsContentTypeAndFileName)
     {
         EXPECT_TRUE(IsWmlcContentType("application/vnd.wap.wmlc"));
@@ -116,7 +125,12 @@ namespace {
         browser.Navigate("file://" + good, true, false, false);
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
 
-        const std::string bad = WriteFile("bad.wmlc", kOtherDeck);
+        // A text deck under a compiled deck's name is read as the text it is.
+        const std::string text = WriteFile("text.wmlc", kOtherDeck);
+        browser.Navigate("file://" + text, true, false, false);
+        EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "x" }));
+
+        const std::string bad = WriteFile("bad.wmlc", std::string("\x03\x04\x6A\x00\x7F", 5));
         events.clear();
         browser.Navigate("file://" + bad, true, false, false);
         EXPECT_EQ(events.back(), "idle");

@@ -63,7 +63,7 @@ namespace {
     {
         testsupport::TTempDir dir;
         const std::string path = dir.Path() + "/broken.wmlc";
-        std::ofstream(path, std::ios::binary) << "<wml><card/></wml>";
+        std::ofstream(path, std::ios::binary) << std::string("\x03\x04\x6A\x00\x7F\x27", 6);
         const TRun run = RunArgs({ "elements", path });
         EXPECT_EQ(run.Status, 1);
         EXPECT_NE(run.Err.find("Can't decode the compiled deck"), std::string::npos) << run.Err;
