@@ -6,12 +6,14 @@
 
 namespace pivrel::testsupport {
 
-std::string EncodeWmlc(std::string_view wmlText)
+std::string EncodeWmlc(std::string_view wmlText, TWmlcStrings strings)
 {
     WBXMLConvXML2WBXML* converter = nullptr;
     if (wbxml_conv_xml2wbxml_create(&converter) != WBXML_OK)
         return {};
     wbxml_conv_xml2wbxml_enable_preserve_whitespaces(converter);
+    if (strings == TWmlcStrings::Inline)
+        wbxml_conv_xml2wbxml_disable_string_table(converter);
     std::string input(wmlText);
     WB_UTINY* out = nullptr;
     WB_ULONG length = 0;
