@@ -59,6 +59,35 @@ namespace {
         }
     }
 
+    TEST(WmlcElements, ALargeCompiledDeckGivesTheRecordsOfItsText)
+    {
+        // Large enough to be decoded a batch of cards at a time.
+        std::string deck = "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+                           "\"http://www.wapforum.org/DTD/wml_1.1.xml\">\n<wml>\n<template><do type=\"prev\" "
+                           "label=\"Back\"><prev/></do></template>\n";
+        const std::string words(200, 'w');
+        for (int i = 0; i < 400; ++i) {
+            const std::string id = std::to_string(i);
+            deck += "<card id=\"c" + id + "\" title=\"Card " + id
+                + "\"><p align=\"center\">Fish &amp; chips <b>" + id + "</b> for $(name)<br/><a href=\"#c"
+                + std::to_string(i + 1) + "\">next</a> <img src=\"p.wbmp\" alt=\"pic " + id + "\"/></p><p>"
+                + words + "</p></card>\n";
+        }
+        deck += "</wml>\n";
+        testsupport::TTempDir dir;
+        const std::string textPath = dir.Path() + "/large.wml";
+        const std::string compiledPath = dir.Path() + "/large.wmlc";
+        std::ofstream(textPath, std::ios::binary) << deck;
+        const std::string compiled = testsupport::EncodeWmlc(deck, testsupport::TWmlcStrings::Inline);
+        ASSERT_GT(compiled.size(), 80000u);
+        std::ofstream(compiledPath, std::ios::binary) << compiled;
+
+        const TRun text = RunArgs({ "elements", textPath });
+        const TRun decoded = RunArgs({ "elements", compiledPath });
+        ASSERT_EQ(decoded.Status, 0) << decoded.Err;
+        EXPECT_EQ(CardLines(decoded.Out), CardLines(text.Out));
+    }
+
     TEST(WmlcElements, ABodyThatDoesNotDecodeFailsWithTheReason)
     {
         testsupport::TTempDir dir;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace pivrel::engine {
+
+// The body of a WBXML document (what follows its string table) cut into the content items of
+// its root element: each top-level element with all it holds, and each text run between them,
+// in order and without gaps. The root is a single tag token with content and no attributes;
+// strings end in one zero byte. None when the body is otherwise (a code page switch, a root with
+// attributes or a literal name, a string in a two-byte charset is the caller's to rule out), is
+// cut short, or goes on past its root's end.
+std::optional<std::vector<std::string_view>> SplitRootContent(std::string_view body);
+
+} // namespace pivrel::engine
