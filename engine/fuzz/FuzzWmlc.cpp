@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::size_t kLimit = 1 << 20;
     const engine::TWmlcResult result
         = engine::DecodeWmlc(std::string_view(reinterpret_cast<const char*>(data), size), kLimit);
-    if (result.Ok == result.Reason.empty() && !result.Ok)
+    if (!result.Ok && result.Reason.empty())
         std::abort();
     if (!result.Ok)
         return 0;
