@@ -16,6 +16,9 @@ namespace {
     constexpr unsigned char kOpaque = 0xC3;
     constexpr unsigned char kHasAttributes = 0x80;
     constexpr unsigned char kHasContent = 0x40;
+    // The library aborts the whole program on a character entity past this, so such a body is
+    // refused before it gets there; nothing past it is a character anyway.
+    constexpr std::uint32_t kLastCharacter = 0x10FFFF;
 
     // Reads through the body; every read past its end fails the whole walk.
     class TTokenReader
@@ -81,6 +84,7 @@ namespace {
         std::uint32_t value = 0;
         switch (token) {
         case kEntity:
+            return reader.MultiByte(value) && value <= kLastCharacter;
         case 0x80: // EXT_T_0..2 and STR_T carry a number
         case 0x81:
         case 0x82:
@@ -103,15 +107,26 @@ namespace {
         }
     }
 
+    enum class TPageSwitches { Refuse, Follow };
+
+    bool SkipSwitch(TTokenReader& reader, TPageSwitches switches)
+    {
+        unsigned char page = 0;
+        return switches == TPageSwitches::Follow && reader.Byte(page);
+    }
+
     // An attribute list or a processing instruction, up to and including its END.
-    bool SkipAttributes(TTokenReader& reader)
+    bool SkipAttributes(TTokenReader& reader, TPageSwitches switches)
     {
         unsigned char token = 0;
         while (reader.Byte(token)) {
             if (token == kEnd)
                 return true;
-            if (token == kSwitchPage)
-                return false;
+            if (token == kSwitchPage) {
+                if (!SkipSwitch(reader, switches))
+                    return false;
+                continue;
+            }
             bool known = false;
             if (SkipGlobal(reader, token, known))
                 continue;
@@ -126,12 +141,12 @@ namespace {
     }
 
     // A tag token with its literal name and attributes; depth grows when it has content.
-    bool SkipTag(TTokenReader& reader, unsigned char token, int& depth)
+    bool SkipTag(TTokenReader& reader, unsigned char token, int& depth, TPageSwitches switches)
     {
         std::uint32_t index = 0;
         if ((token & 0x3F) == kLiteral && !reader.MultiByte(index))
             return false;
-        if ((token & kHasAttributes) != 0 && !SkipAttributes(reader))
+        if ((token & kHasAttributes) != 0 && !SkipAttributes(reader, switches))
             return false;
         if ((token & kHasContent) != 0)
             ++depth;
@@ -139,21 +154,41 @@ namespace {
     }
 
     // One token of content; depth falls below 0 at the root's END.
-    bool SkipContentToken(TTokenReader& reader, int& depth)
+    bool SkipContentToken(TTokenReader& reader, int& depth, TPageSwitches switches)
     {
         unsigned char token = 0;
-        if (!reader.Byte(token) || token == kSwitchPage)
+        if (!reader.Byte(token))
             return false;
+        if (token == kSwitchPage)
+            return SkipSwitch(reader, switches);
         if (token == kEnd) {
             --depth;
             return true;
         }
         if (token == kPi)
-            return SkipAttributes(reader);
+            return SkipAttributes(reader, switches);
         bool known = false;
         if (SkipGlobal(reader, token, known))
             return true;
-        return !known && SkipTag(reader, token, depth);
+        return !known && SkipTag(reader, token, depth, switches);
+    }
+
+    // Skips the processing instructions and page switches that may come before the root, and
+    // reads the root's token.
+    bool ReadRootToken(TTokenReader& reader, unsigned char& token)
+    {
+        while (reader.Byte(token)) {
+            if (token == kPi) {
+                if (!SkipAttributes(reader, TPageSwitches::Follow))
+                    return false;
+            } else if (token == kSwitchPage) {
+                if (!SkipSwitch(reader, TPageSwitches::Follow))
+                    return false;
+            } else {
+                return true;
+            }
+        }
+        return false;
     }
 
 } // namespace
@@ -169,7 +204,7 @@ std::optional<std::vector<std::string_view>> SplitRootContent(std::string_view b
     std::size_t itemStart = reader.Pos();
     int depth = 0;
     while (depth >= 0) {
-        if (!SkipContentToken(reader, depth))
+        if (!SkipContentToken(reader, depth, TPageSwitches::Refuse))
             return std::nullopt;
         if (depth == 0 && reader.Pos() > itemStart) {
             items.push_back(body.substr(itemStart, reader.Pos() - itemStart));
@@ -179,6 +214,27 @@ std::optional<std::vector<std::string_view>> SplitRootContent(std::string_view b
     if (!reader.AtEnd())
         return std::nullopt;
     return items;
+}
+
+bool ReadableBody(std::string_view body)
+{
+    TTokenReader reader(body);
+    unsigned char token = 0;
+    const bool root = ReadRootToken(reader, token);
+    int depth = 0;
+    // Only a tag can be the root: the low bits of every other token are below LITERAL's.
+    if (!root || (token & 0x3F) < kLiteral || !SkipTag(reader, token, depth, TPageSwitches::Follow))
+        return false;
+    while (depth > 0) {
+        if (!SkipContentToken(reader, depth, TPageSwitches::Follow))
+            return false;
+    }
+    // Processing instructions may follow the root; whatever else follows is never read.
+    while (reader.Byte(token) && token == kPi) {
+        if (!SkipAttributes(reader, TPageSwitches::Follow))
+            return false;
+    }
+    return true;
 }
 
 } // namespace pivrel::engine

@@ -14,4 +14,11 @@ namespace pivrel::engine {
 // cut short, or goes on past its root's end.
 std::optional<std::vector<std::string_view>> SplitRootContent(std::string_view body);
 
+// True when every token of the body can be followed to the end of its root element and through
+// the processing instructions after it (code page switches allowed), and every character entity
+// names a character.
+// The library that decodes compiled decks trusts its input on points a damaged or hostile body
+// gets wrong: such a body is refused before it reaches the library.
+bool ReadableBody(std::string_view body);
+
 } // namespace pivrel::engine

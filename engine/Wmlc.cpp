@@ -198,6 +198,8 @@ TWmlcResult DecodeWmlc(std::string_view bytes, std::size_t maxText)
     const std::optional<TWbxmlHeader> header = ReadHeader(bytes);
     if (!header || header->Body.empty())
         return Failure("not a WBXML document");
+    if (!ReadableBody(header->Body))
+        return Failure("the document is damaged");
     if (ReferencedTextBound(*header) > maxText)
         return Failure("its text would be too large");
     if (bytes.size() > 4 * kBatchBytes && header->Charset != kUtf16Charset) {

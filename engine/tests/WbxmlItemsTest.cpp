@@ -61,5 +61,35 @@ namespace {
         }
     }
 
+    struct TReadableCase {
+        const char* name;
+        std::string body;
+        bool readable;
+    };
+
+    TEST(ReadableBody, FollowsEveryTokenAndRefusesWhatTheDecoderWouldTripOver)
+    {
+        const TReadableCase cases[] = {
+            { "deck",
+                Bytes({ 0x7F, 0xE7, 0x55, 0x03, 'x', 0, 0x01, 0x60, 0x02, 0xA9, 0x00, 0x01, 0x01, 0x01 }),
+                true },
+            { "page switches", Bytes({ 0x00, 0x00, 0x7F, 0x00, 0x01, 0xA7, 0x00, 0x00, 0x05, 0x01, 0x01 }),
+                true },
+            { "processing instructions around", Bytes({ 0x43, 0x05, 0x01, 0x3F, 0x43, 0x05, 0x01 }), true },
+            { "largest character", Bytes({ 0x7F, 0x02, 0xC3, 0xFF, 0x7F, 0x01 }), true },
+            { "entity past every character", Bytes({ 0x7F, 0x02, 0xC4, 0x80, 0x00, 0x01 }), false },
+            { "entity past 31 bits", Bytes({ 0x7F, 0x02, 0x88, 0x80, 0x80, 0x80, 0x00, 0x01 }), false },
+            { "text as root", Bytes({ 0x03, 'a', 0 }), false },
+            { "nothing but an instruction", Bytes({ 0x43, 0x05, 0x01 }), false },
+            { "cut short", Bytes({ 0x7F, 0x67 }), false },
+            { "bytes after the root", Bytes({ 0x3F, 0x27 }), true },
+            { "bad entity in an instruction after the root",
+                Bytes({ 0x3F, 0x43, 0x05, 0x02, 0xC4, 0x80, 0x00, 0x01 }), false },
+            { "empty", "", false },
+        };
+        for (const TReadableCase& c : cases)
+            EXPECT_EQ(ReadableBody(c.body), c.readable) << c.name;
+    }
+
 } // namespace
 } // namespace pivrel::engine
