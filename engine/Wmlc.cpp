@@ -165,7 +165,7 @@ namespace {
         const std::string_view front = bytes.substr(0, bytes.size() - header.Body.size() + 1);
         std::string text;
         std::string batch;
-        std::string_view suffix;
+        std::string suffix;
         for (std::size_t i = 0; i < items->size();) {
             batch.assign(front);
             while (i < items->size() && (batch.size() < kBatchBytes || batch.size() == front.size()))
@@ -180,7 +180,7 @@ namespace {
             if (text.empty())
                 text.assign(cut->Prefix);
             text.append(cut->Content);
-            suffix = cut->Suffix;
+            suffix.assign(cut->Suffix);
             if (text.size() + suffix.size() > maxText)
                 return Failure("its text would be too large");
         }
