@@ -92,6 +92,11 @@ std::string TAppPaths::OpenLocationsFile()
     return InConfigDir("Locations.lst");
 }
 
+std::string TAppPaths::CookieFile()
+{
+    return InConfigDir("cookies.txt");
+}
+
 bool TAppPaths::EnsureDir(const std::string& dir)
 {
     std::error_code error;

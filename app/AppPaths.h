@@ -20,6 +20,7 @@ public:
     static std::string RecentFile(); // "Recent.lst"
     static std::string TypedLocationsFile(); // "ManLocations.lst"
     static std::string OpenLocationsFile(); // "Locations.lst"
+    static std::string CookieFile(); // "cookies.txt"
 
     // Creates the directory and its missing parents with mode 0700; true when it exists after.
     static bool EnsureDir(const std::string& dir);

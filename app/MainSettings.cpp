@@ -15,6 +15,8 @@ namespace pivrel::app {
 void TMainForm::CreateAuxiliaryWindows()
 {
     m_browser->CacheDir = TAppPaths::CacheDir();
+    m_browser->CookieJar.Load(TAppPaths::CookieFile());
+    m_savedCookies = m_browser->CookieJar.Serialize();
     m_recentList = std::make_unique<TRecentList>(TAppPaths::RecentFile());
     m_recentList->Load();
     RebuildReopenMenu();
@@ -27,6 +29,10 @@ void TMainForm::CreateAuxiliaryWindows()
         m_typedLocations->Clear();
         LocationBox->clear();
         m_recentList->Clear();
+    };
+    m_properties->OnClearCookies = [this] {
+        m_browser->CookieJar.Clear();
+        SaveCookies();
     };
     m_bookmarks = new TFormBookmarkEdit(m_dialogs, this);
     m_bookmarks->setObjectName("FormBookmarkEdit");
@@ -63,6 +69,18 @@ void TMainForm::ApplyNetworkSettings()
     m_browser->SetProxyUser(proxy.ProxyUser);
     m_browser->SetProxyPassword(proxy.ProxyPassword);
     m_browser->HttpCli.SetCaFile(m_settings.CaFile);
+    m_browser->CookiesEnabled = m_settings.AcceptCookies;
+}
+
+void TMainForm::SaveCookies()
+{
+    const std::string text = m_browser->CookieJar.Serialize();
+    if (text == m_savedCookies)
+        return;
+    std::string error;
+    const std::string path = TAppPaths::CookieFile();
+    if (TAppPaths::EnsureParentDir(path) && m_browser->CookieJar.Save(path, error))
+        m_savedCookies = text;
 }
 
 bool TMainForm::UseButtonTexts() const

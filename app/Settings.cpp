@@ -53,6 +53,7 @@ void TPivrelSettings::LoadFrom(const base::TIniFile& ini)
     UserName = ini.ReadString(kNetwork, "UserName", defaults.UserName);
     Password = ini.ReadString(kNetwork, "Password", defaults.Password);
     CaFile = ini.ReadString(kNetwork, "CaFile", defaults.CaFile);
+    AcceptCookies = ini.ReadBool(kNetwork, "AcceptCookies", defaults.AcceptCookies);
     Clamp();
 }
 
@@ -84,6 +85,7 @@ void TPivrelSettings::StoreTo(base::TIniFile& ini) const
     // Written only once set, so that the files of users who never set it keep their keys.
     if (!CaFile.empty() || ini.ReadString(kNetwork, "CaFile", "") != "")
         ini.WriteString(kNetwork, "CaFile", CaFile);
+    ini.WriteBool(kNetwork, "AcceptCookies", AcceptCookies);
 }
 
 bool TPivrelSettings::Save(const std::string& path, std::string& error) const

@@ -41,6 +41,7 @@ struct TPivrelSettings {
     std::string Password;
     // A PEM file of certificates trusted for https besides the system's; empty for none.
     std::string CaFile;
+    bool AcceptCookies = true;
 
     // Every key from the file, each missing or unreadable one as its default; numbers are then
     // brought into the ranges of their dialog fields. A missing file gives the defaults.

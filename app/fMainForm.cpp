@@ -197,6 +197,11 @@ void TMainForm::BrowserConnectFailed()
     if (!m_browser->CurrentURL().empty())
         SetLocationText(m_browser->CurrentURL());
     SetStatusText(2, "");
+    // The document arrived but could not be read: the server was found, so say what was wrong.
+    if (code == 200 && !m_browser->FailureReason.empty()) {
+        m_dialogs.ShowError(this, "Pivrel", m_browser->FailureReason);
+        return;
+    }
     // A fetch the user stopped, or stopped because the window is closing, did not fail to find
     // its server: telling the user so would be wrong.
     if (code != 200 && !m_closePending && !m_stoppedByUser) {
@@ -243,6 +248,7 @@ void TMainForm::BrowserBusy(bool busy)
     if (!busy) {
         // Stop stays clickable only while something loads, whichever way the load ended.
         EnableStop(false);
+        SaveCookies();
         CloseWhenIdle();
     }
 }
@@ -414,6 +420,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     m_closing = true;
     LoadTheURLTimer->stop();
     SaveRecentList();
+    SaveCookies();
     m_browser->Stop();
     m_browser->StopCardTimer();
     event->accept();

@@ -151,6 +151,8 @@ public:
     void LoadSettings();
     void SaveSettings();
     void ApplyNetworkSettings();
+    // Writes the persistent cookies to the jar file when they changed since it was read or written.
+    void SaveCookies();
     void ApplyToolbarSettings();
     void RebuildReopenMenu();
     void AddTypedLocation();
@@ -263,6 +265,8 @@ private:
     std::unique_ptr<TRecentList> m_recentList;
     std::unique_ptr<TTypedLocations> m_typedLocations;
     TPivrelSettings m_settings;
+    // The jar file's text as last read or written.
+    std::string m_savedCookies;
     TPropertiesForm* m_properties = nullptr;
     TFormBookmarkEdit* m_bookmarks = nullptr;
     TPageSourceForm* m_pageSourceForm = nullptr;

@@ -177,6 +177,10 @@ QWidget* TPropertiesForm::CreateNetworkTab()
     star->setParent(EditPassword);
     EditPassword->setStyle(star);
 
+    BoxAcceptCookies = Named(new QCheckBox("Accept coo&kies"), "BoxAcceptCookies");
+    BtnClearCookies = Named(new QPushButton("C&lear Cookies"), "BtnClearCookies");
+    connect(BtnClearCookies, &QPushButton::clicked, this, [this] { BtnClearCookiesClick(); });
+
     auto* proxy = new QHBoxLayout;
     proxy->addWidget(EditProxyAddr, 1);
     proxy->addWidget(BuddyLabel("P&ort", SpinProxyPort));
@@ -191,6 +195,12 @@ QWidget* TPropertiesForm::CreateNetworkTab()
     layout->addSpacing(8);
     layout->addWidget(BoxUseAuthentication);
     layout->addLayout(login);
+    layout->addSpacing(8);
+    auto* cookies = new QHBoxLayout;
+    cookies->addWidget(BoxAcceptCookies);
+    cookies->addStretch();
+    cookies->addWidget(BtnClearCookies);
+    layout->addLayout(cookies);
     layout->addStretch();
     return page;
 }
@@ -233,6 +243,7 @@ void TPropertiesForm::ToDialog(const TPivrelSettings& settings)
     BoxUseAuthentication->setChecked(settings.UseAuthentication);
     EditUserName->setText(Q(settings.UserName));
     EditPassword->setText(Q(settings.Password));
+    BoxAcceptCookies->setChecked(settings.AcceptCookies);
 }
 
 TPivrelSettings TPropertiesForm::FromDialog() const
@@ -251,6 +262,7 @@ TPivrelSettings TPropertiesForm::FromDialog() const
     settings.UseAuthentication = BoxUseAuthentication->isChecked();
     settings.UserName = EditUserName->text().toStdString();
     settings.Password = EditPassword->text().toStdString();
+    settings.AcceptCookies = BoxAcceptCookies->isChecked();
     return settings;
 }
 
@@ -305,6 +317,14 @@ void TPropertiesForm::BitBtn3Click()
     if (OnClearHistory)
         OnClearHistory();
     DeleteHistoryFiles();
+}
+
+void TPropertiesForm::BtnClearCookiesClick()
+{
+    if (!m_dialogs.AskYesNo(this, "Pivrel", "Are you sure that you want to clear the cookies ?"))
+        return;
+    if (OnClearCookies)
+        OnClearCookies();
 }
 
 } // namespace pivrel::app

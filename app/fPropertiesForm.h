@@ -51,10 +51,14 @@ public:
     void SpeedButton1Click();
     // Clear History (BitBtn3): asks, then empties the lists at once, whatever the dialog's result.
     void BitBtn3Click();
+    // Clear Cookies: asks, then forgets them at once, whatever the dialog's result.
+    void BtnClearCookiesClick();
 
     // Empties the lists the main window holds in memory (the location box's list and the recent
     // list); the files are deleted here.
     std::function<void()> OnClearHistory;
+    // Forgets every cookie, in memory and in the jar file.
+    std::function<void()> OnClearCookies;
     // Shows the picture-open dialog starting in startDir and returns the chosen file's full path,
     // or empty when cancelled. Tests replace it.
     std::function<std::string(QWidget* parent, const std::string& startDir)> PictureChooser;
@@ -76,6 +80,8 @@ public:
     QCheckBox* BoxUseAuthentication = nullptr;
     QLineEdit* EditUserName = nullptr;
     QLineEdit* EditPassword = nullptr;
+    QCheckBox* BoxAcceptCookies = nullptr;
+    QPushButton* BtnClearCookies = nullptr;
     QSpinBox* SpinMaxHistory = nullptr;
     QPushButton* BitBtn3 = nullptr;
     QPushButton* BitBtn1 = nullptr;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "qtimages/QtPictureDecoder.h"
+
 int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -26,6 +28,7 @@ int main(int argc, char** argv)
         pivrel::app::PrepareHeadlessPlatform();
         QApplication application(argc, argv);
         QApplication::setApplicationName("Pivrel");
+        pivrel::qtimages::RegisterQtPictureDecoder();
         return pivrel::app::RunPrintPdf(*pdf);
     }
     const auto screenshot = pivrel::app::ParseScreenshotArguments(arguments, error);
@@ -56,6 +59,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName("Pivrel");
     QApplication::setWindowIcon(pivrel::app::ApplicationIcon());
+    pivrel::qtimages::RegisterQtPictureDecoder();
     if (screenshot)
         return pivrel::app::RunScreenshot(*screenshot);
 

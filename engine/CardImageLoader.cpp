@@ -113,6 +113,7 @@ images::TPictureResponse TBrowserImageLoader::FetchPicture(const std::string& ad
     client.OnDocData = [this](net::THttpCli& sender, const char*, int) {
         base::Fire(m_browser.OnProgress, sender.URL(), sender.ReceivedCount(), sender.ContentLength());
     };
+    m_browser.UseCookieJar(client);
 
     // The client is known only while its request runs, so that Stop can reach it.
     struct TRunning {

@@ -5,6 +5,7 @@
 #include "engine/CardImageLoader.h"
 #include "engine/FileIO.h"
 #include "engine/Maker.h"
+#include "engine/Wmlc.h"
 #include "script/CallAddress.h"
 #include "wml/Charset.h"
 
@@ -241,6 +242,22 @@ void TWMLBrowser::Construct()
     m_measurer = m_fixedMeasurer.get();
     m_imageLoader = std::make_unique<TBrowserImageLoader>(*this);
     WMLDeck.ImageLoader = m_imageLoader.get();
+    UseCookieJar(HttpCli);
+}
+
+void TWMLBrowser::UseCookieJar(net::THttpCli& client)
+{
+    // The address is taken as each request starts: a redirection's Location may come before its
+    // Set-Cookie lines, and the cookies belong to the address that answered.
+    auto address = std::make_shared<std::string>();
+    client.OnRequestHeaderBegin = [this, address](net::THttpCli& sender) {
+        *address = sender.Location();
+        sender.SetCookie(CookiesEnabled ? CookieJar.CookieHeader(*address) : std::string());
+    };
+    client.OnCookie = [this, address](net::THttpCli&, const std::string& value, bool&) {
+        if (CookiesEnabled)
+            CookieJar.SetCookie(*address, value);
+    };
 }
 
 int TWMLBrowser::ProxyPort() const
@@ -493,6 +510,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
         m_staleFilesRemoved = true;
         RemoveStaleBodyFiles(CacheDir, kBodyFileSuffix, kStaleBodyFileSeconds);
     }
+    FailureReason.clear();
     // The body file comes first, so that a fetch that cannot have one ends before any event.
     TTempBodyFile bodyFile;
     std::string error;
@@ -522,13 +540,35 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
         OnContentTypeCheck(*this, HttpCli.URL(), ContentType, isOK);
     if (!isOK || serial != m_navigationSerial)
         return false;
-    m_currentURL = HttpCli.Location();
-    if (!IsNetworkAddress(m_currentURL) && m_currentURL.substr(0, 5).find(':') == std::string::npos)
-        m_currentURL = "http://" + m_currentURL;
     std::string bytes;
     if (!bodyFile.ReadAll(bytes, kMaxDocumentBytes))
         return false;
-    LoadDeck(bytes, ContentTypeCharset(ContentType));
+    // A compiled deck that does not decode leaves the page shown as it was.
+    std::string charset = ContentTypeCharset(ContentType);
+    if (IsWmlcContentType(ContentType) && !DecodeCompiledDeck(bytes, charset)) {
+        Fire(OnConnectFailed, *this);
+        return false;
+    }
+    m_currentURL = HttpCli.Location();
+    if (!IsNetworkAddress(m_currentURL) && m_currentURL.substr(0, 5).find(':') == std::string::npos)
+        m_currentURL = "http://" + m_currentURL;
+    LoadDeck(bytes, charset);
+    return true;
+}
+
+// Replaces a compiled deck by its text, which carries its own encoding; false with the reason
+// set when the bytes are not one.
+bool TWMLBrowser::DecodeCompiledDeck(std::string& bytes, std::string& charset)
+{
+    if (LooksLikeDeckText(bytes))
+        return true;
+    TWmlcResult decoded = DecodeWmlc(bytes, kMaxDocumentBytes);
+    if (!decoded.Ok) {
+        FailureReason = decoded.Reason;
+        return false;
+    }
+    bytes = std::move(decoded.Text);
+    charset.clear();
     return true;
 }
 
@@ -612,6 +652,7 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
 {
     if (m_parsing)
         return false;
+    FailureReason.clear();
     std::string path = CutFragment(url);
     if (StartsWithNoCase(path, "file://"))
         path.erase(0, 7);
@@ -624,8 +665,11 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
         FailureReason = "cannot read " + path + ": " + read.Reason();
         return false;
     }
+    std::string charset;
+    if (IsWmlcFileName(path) && !DecodeCompiledDeck(bytes, charset))
+        return false;
     m_currentURL = url;
-    LoadDeck(bytes, {});
+    LoadDeck(bytes, charset);
     return true;
 }
 

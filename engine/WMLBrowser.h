@@ -6,6 +6,7 @@
 #include "base/WeakRef.h"
 #include "engine/URLParser.h"
 #include "engine/WMLHistory.h"
+#include "net/CookieJar.h"
 #include "net/HttpProt.h"
 #include "wml/Entities.h"
 #include "wml/WMLDeck.h"
@@ -76,6 +77,10 @@ public:
     std::string BodyCharset;
     // A setting held for the shell; the engine itself does not read it.
     bool EnableWML10 = true;
+    // The cookies of the run, sent with deck and picture requests and filled from their
+    // responses while CookiesEnabled; the shell loads and saves the persistent ones.
+    net::TCookieJar CookieJar;
+    bool CookiesEnabled = true;
     // Directory of the temporary body files, without a trailing separator; created when missing.
     std::string CacheDir;
     // HTTP status of the last fetch, or 404 after a local file that could not be read.
@@ -178,6 +183,9 @@ public:
     bool Fetch(const std::string& url, bool post);
     // Loads a "file://" address from the local disk; false when that file cannot be read.
     bool LoadLocalFile(const std::string& url);
+    // Lets the client send the jar's cookies with each of its requests, every step of a
+    // redirection included, and keep what each response sets.
+    void UseCookieJar(net::THttpCli& client);
     // The HTTP client's state changes, reported as trace texts and events.
     void StateChanged(net::THttpCli& sender);
 
@@ -232,6 +240,7 @@ private:
     std::string FinalAddress(const std::string& requestAddress) const;
     std::string HttpFailureReason() const;
     void FailLoad(std::string reason);
+    bool DecodeCompiledDeck(std::string& bytes, std::string& charset);
     void LoadDeck(std::string_view bytes, std::string_view charset);
     void ClearDeck();
     void Defer(std::function<void()> request);

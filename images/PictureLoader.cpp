@@ -1,6 +1,7 @@
 #include "images/PictureLoader.h"
 
 #include "images/AltTextBox.h"
+#include "images/PictureDecoder.h"
 #include "images/Wbmp.h"
 
 namespace pivrel::images {
@@ -19,7 +20,8 @@ namespace {
             return false;
         }
         return response.StatusCode == 200 && response.Body.size() <= kMaxPictureBytes
-            && DecodeWBMP(response.Body, result.Image, result.SourceWidth, result.SourceHeight);
+            && TPictureDecoders::Default().Decode(
+                response.Body, result.Image, result.SourceWidth, result.SourceHeight);
     }
 
 } // namespace
@@ -33,7 +35,10 @@ void LoadPicture(const std::string& address, const std::string& alt, TPictureRes
     } else {
         // The local path is what follows "file://"; an address too short for that has none.
         const std::string path = address.size() > 7 ? address.substr(7) : std::string();
-        decoded = DecodeWBMPFile(path, result.Image, result.SourceWidth, result.SourceHeight);
+        std::string bytes;
+        decoded = ReadPictureFile(path, bytes)
+            && TPictureDecoders::Default().Decode(
+                bytes, result.Image, result.SourceWidth, result.SourceHeight);
     }
     if (decoded)
         return;

@@ -50,6 +50,8 @@ namespace {
           "            lines of standard input\n"
           "\n"
           "NETWORK OPTIONS: --proxy HOST[:PORT] [--proxy-user U] [--proxy-password P]\n"
+          "  --cookie-jar FILE  send the cookies kept in FILE and keep this run's there; without\n"
+          "               it, cookies last for the one run\n"
           "  --trace      print the status texts and the \"* \" trace lines as they happen\n"
           "  --timeout S  stop a request still running after S seconds, as a failure\n"
           "  --cacert FILE  trust the certificates in FILE (PEM) for https besides the system's\n"

@@ -74,6 +74,8 @@ namespace {
         std::string ProxyUser;
         std::string ProxyPassword;
         std::string CaFile;
+        // Empty: cookies live for the one run.
+        std::string CookieJarPath;
     };
 
     constexpr TOptionRule kNetRules[] = {
@@ -83,6 +85,7 @@ namespace {
         { "--proxy-user", true },
         { "--proxy-password", true },
         { "--cacert", true },
+        { "--cookie-jar", true },
     };
 
     bool ParseTimeout(const std::string& text, TNetOptions& options, std::string& reason)
@@ -129,6 +132,7 @@ namespace {
             return false;
         options.ProxyUser = parsed.Last("--proxy-user").value_or(std::string());
         options.ProxyPassword = parsed.Last("--proxy-password").value_or(std::string());
+        options.CookieJarPath = parsed.Last("--cookie-jar").value_or(std::string());
         if (options.ProxyHost.empty() && (!options.ProxyUser.empty() || !options.ProxyPassword.empty())) {
             reason = "--proxy-user and --proxy-password need --proxy";
             return false;
@@ -192,6 +196,23 @@ namespace {
         browser.SetProxyPort(options.ProxyPort);
         browser.SetProxyUser(options.ProxyUser);
         browser.SetProxyPassword(options.ProxyPassword);
+    }
+
+    // With --cookie-jar, the cookies of earlier runs go along and those of this run are kept.
+    std::optional<int> LoadCookieJar(TWMLBrowser& browser, const TNetOptions& options, std::ostream& err)
+    {
+        if (options.CookieJarPath.empty() || browser.CookieJar.Load(options.CookieJarPath))
+            return std::nullopt;
+        return FileError(err, options.CookieJarPath, "not a readable cookie file");
+    }
+
+    int SaveCookieJar(TWMLBrowser& browser, const TNetOptions& options, std::ostream& err, int status)
+    {
+        std::string reason;
+        if (options.CookieJarPath.empty() || browser.CookieJar.Save(options.CookieJarPath, reason))
+            return status;
+        const int failure = WriteError(err, options.CookieJarPath, reason);
+        return status == kExitOk ? failure : status;
     }
 
     // The progress the window shows in its status bar and trace log, written as it happens.
@@ -314,6 +335,8 @@ namespace {
         // The engine lends its client, its loop and its state texts; nothing else of it runs.
         TWMLBrowser browser;
         ApplyNetOptions(browser, options);
+        if (const std::optional<int> status = LoadCookieJar(browser, options, err))
+            return *status;
         if (options.Trace)
             HookTrace(browser, err);
         net::THttpCli& cli = browser.HttpCli;
@@ -336,7 +359,7 @@ namespace {
             body.flush();
             return TimedOut(err, url, options);
         }
-        return FinishFetch(cli, body, err, url, failure);
+        return SaveCookieJar(browser, options, err, FinishFetch(cli, body, err, url, failure));
     }
 
     // elements
@@ -579,7 +602,10 @@ int RunEngineElements(
         return *status;
     auto browser = std::make_unique<TWMLBrowser>();
     ApplyNetOptions(*browser, options);
-    const int status = NavigateAndWrite(*browser, parsed, options, address, out, err);
+    if (const std::optional<int> status = LoadCookieJar(*browser, options, err))
+        return *status;
+    const int status = SaveCookieJar(
+        *browser, options, err, NavigateAndWrite(*browser, parsed, options, address, out, err));
     // The handlers refer to this call's locals.
     browser->OnParseComplete = nullptr;
     browser->OnConnectFailed = nullptr;

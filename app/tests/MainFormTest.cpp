@@ -929,5 +929,47 @@ namespace {
         EXPECT_EQ(Title(), "Pivrel 2.2 - B");
     }
 
+    TEST_F(MainFormTest, ASessionInACookieLastsTheRunAndPersistentCookiesTheNextOnes)
+    {
+        const auto cookieLine = [this](std::size_t request) {
+            const std::string text = server.Requests().at(request);
+            const std::size_t start = text.find("\r\nCookie: ");
+            return start == std::string::npos
+                ? std::string()
+                : text.substr(start + 10, text.find("\r\n", start + 2) - start - 10);
+        };
+        server.AddResponse(MakeResponse("HTTP/1.0 200 OK",
+            { "Content-Type: text/vnd.wap.wml", "Set-Cookie: sid=7", "Set-Cookie: pref=blue; Max-Age=3600" },
+            Deck("<card id=\"a\" title=\"In\"><p>in</p></card>")));
+        server.AddResponse(Ok(Deck("<card id=\"b\" title=\"Still in\"><p>b</p></card>")));
+        Type(server.Url("/login.wml"));
+        Type(server.Url("/account.wml"));
+        ASSERT_EQ(Title(), "Pivrel 2.2 - Still in");
+        EXPECT_EQ(cookieLine(1), "sid=7; pref=blue");
+
+        // Only the persistent cookie is written, and for the user's eyes alone.
+        const std::string jar = home + "/cookies.txt";
+        ASSERT_TRUE(fs::exists(jar));
+        EXPECT_EQ(
+            fs::status(jar).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+        form.reset();
+        server.AddResponse(Ok(Deck("<card id=\"c\" title=\"Back\"><p>c</p></card>")));
+        Type(server.Url("/again.wml"));
+        ASSERT_EQ(Title(), "Pivrel 2.2 - Back");
+        EXPECT_EQ(cookieLine(2), "pref=blue");
+
+        WhenModal<TPropertiesForm>([](TPropertiesForm& dialog) {
+            dialog.BtnClearCookies->click();
+            dialog.reject();
+        });
+        dialogs.YesNoAnswers = { true };
+        Form().Action("Edit_Properties")->trigger();
+        server.AddResponse(Ok(Deck("<card id=\"d\" title=\"Forgotten\"><p>d</p></card>")));
+        Type(server.Url("/last.wml"));
+        ASSERT_EQ(Title(), "Pivrel 2.2 - Forgotten");
+        EXPECT_EQ(cookieLine(3), "");
+        EXPECT_EQ(Form().Browser().CookieJar.Serialize(), "# Netscape HTTP Cookie File\n");
+    }
+
 } // namespace
 } // namespace pivrel::app

@@ -72,7 +72,7 @@ TEST_F(FormsTest, PropertiesFormHasEveryFieldWithItsCaption)
     for (const char* name : { "BoxUseBGImage", "EditBGFilename", "SpeedButton1", "RadioBGMode",
              "BoxUseButtonText", "Box_Transparent", "EditHomePage", "BoxUseProxy", "EditProxyAddr",
              "SpinProxyPort", "BoxUseAuthentication", "EditUserName", "EditPassword", "SpinMaxHistory",
-             "BitBtn1", "BitBtn2", "BitBtn3" })
+             "BitBtn1", "BitBtn2", "BitBtn3", "BoxAcceptCookies", "BtnClearCookies" })
         EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
     EXPECT_EQ(form.EditPassword->echoMode(), QLineEdit::Password);
     EXPECT_EQ(form.EditPassword->style()->styleHint(
@@ -107,6 +107,7 @@ TEST_F(FormsTest, PropertiesFormCarriesSettingsBothWaysWithinFieldRanges)
     settings.UseAuthentication = true;
     settings.UserName = "u";
     settings.Password = "pw";
+    settings.AcceptCookies = false;
     form.ToDialog(settings);
     EXPECT_EQ(form.FromDialog(), settings);
     form.ToDialog(TPivrelSettings());

@@ -28,7 +28,8 @@ namespace {
                                      "ProxyPort=80\r\n"
                                      "UseAuthentication=0\r\n"
                                      "UserName=\r\n"
-                                     "Password=\r\n";
+                                     "Password=\r\n"
+                                     "AcceptCookies=1\r\n";
 
     TPivrelSettings Loaded(const std::string& path)
     {
@@ -137,7 +138,8 @@ TEST_F(SettingsTest, SaveKeepsWhatElseTheFileHolds)
     ASSERT_TRUE(TPivrelSettings().Save(Home("Pivrel.ini"), error)) << error;
     EXPECT_EQ(Bytes("Pivrel.ini"),
         "; written by hand\r\n[network]\r\nuseproxy=0\r\nExtra=keep\r\nProxyAddr=\r\nProxyPort=80\r\n"
-        "UseAuthentication=0\r\nUserName=\r\nPassword=\r\n[OTHER]\r\na=b\r\n[GENERAL]\r\nUseBackImage=1\r\n"
+        "UseAuthentication=0\r\nUserName=\r\nPassword=\r\nAcceptCookies=1\r\n[OTHER]\r\na=b\r\n[GENERAL]"
+        "\r\nUseBackImage=1\r\n"
         "BackImageFile=./pics/skin1.bmp\r\nBackImageMode=0\r\nUseButtonTexts=1\r\nTransparent=1\r\n"
         "[BROWSER]\r\nHomePage=./samples/welcome.wml\r\nMaxHistory=100\r\n");
 

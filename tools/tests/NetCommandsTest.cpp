@@ -391,6 +391,43 @@ namespace {
         EXPECT_EQ(hash.Err.rfind("pivrel-cli: cannot read '" + hashed + "': ", 0), 0u) << hash.Err;
     }
 
+    TEST(NetCommandsTest, CookiesLastOneRunUnlessACookieJarKeepsThem)
+    {
+        TScratch scratch;
+        TLoopbackHttpServer server;
+        const auto cookieSent = [&server](std::size_t request) {
+            return Contains(server.Requests().at(request), "\r\nCookie: keep=1\r\n");
+        };
+        const TScriptedResponse setting = MakeResponse("HTTP/1.0 200 OK",
+            { "Content-Type: text/vnd.wap.wml", "Set-Cookie: keep=1; Max-Age=600" }, kPictureDeck);
+        const std::string jar = scratch.Dir() + "/jar.txt";
+        server.AddResponse(setting);
+        server.AddResponse(Deck(kPictureDeck));
+        EXPECT_EQ(RunArgs({ "fetch", server.Url("/a.wml"), "-o", scratch.Dir() + "/out" }).Status, kExitOk);
+        EXPECT_EQ(RunArgs({ "fetch", server.Url("/b.wml"), "-o", scratch.Dir() + "/out" }).Status, kExitOk);
+        EXPECT_FALSE(cookieSent(1));
+
+        server.AddResponse(setting);
+        EXPECT_EQ(
+            RunArgs({ "fetch", server.Url("/a.wml"), "--cookie-jar", jar, "-o", scratch.Dir() + "/out" })
+                .Status,
+            kExitOk);
+        EXPECT_TRUE(Contains(ReadFile(jar), "\tkeep\t1\n"));
+        // The picture request of the deck carries the cookie too.
+        server.AddResponse(Deck(kPictureDeck));
+        server.AddResponse(MakeResponse("HTTP/1.0 200 OK", { "Content-Type: image/vnd.wap.wbmp" }, kWbmp3x2));
+        const TRun elements = RunArgs({ "elements", server.Url("/c.wml"), "--cookie-jar", jar });
+        EXPECT_EQ(elements.Status, kExitOk) << elements.Err;
+        EXPECT_TRUE(cookieSent(3));
+        EXPECT_TRUE(cookieSent(4));
+
+        const TRun unreadable = RunArgs({ "elements", server.Url("/d.wml"), "--cookie-jar", scratch.Dir() });
+        EXPECT_EQ(unreadable.Status, kExitFileError);
+        EXPECT_EQ(
+            unreadable.Err, "pivrel-cli: cannot read '" + scratch.Dir() + "': not a readable cookie file\n");
+        EXPECT_EQ(server.RequestCount(), 5u);
+    }
+
     TEST(NetCommandsTest, WbmpWritesAPortableBitmapOrSaysWhyNot)
     {
         TScratch scratch;

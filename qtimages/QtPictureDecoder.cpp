@@ -1,0 +1,102 @@
+#include "qtimages/QtPictureDecoder.h"
+
+#include "images/Wbmp.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+
+#include <mutex>
+
+namespace pivrel::qtimages {
+
+namespace {
+
+    constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
+    constexpr std::string_view kJpegSignature = "\xFF\xD8\xFF";
+
+    const char* FormatOf(std::string_view bytes)
+    {
+        if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a"))
+            return "gif";
+        if (bytes.starts_with(kPngSignature))
+            return "png";
+        if (bytes.starts_with(kJpegSignature))
+            return "jpeg";
+        return nullptr;
+    }
+
+    // TColor is 0x00BBGGRR; a pixel with some transparency is blended over white.
+    base::TColor ToColor(QRgb pixel)
+    {
+        const int alpha = qAlpha(pixel);
+        const auto blend
+            = [alpha](int channel) { return (channel * alpha + 255 * (255 - alpha) + 127) / 255; };
+        return base::TColor(blend(qRed(pixel))) | base::TColor(blend(qGreen(pixel))) << 8
+            | base::TColor(blend(qBlue(pixel))) << 16;
+    }
+
+    void CopyPixels(const QImage& image, base::TBitmap& out)
+    {
+        out.Width = image.width();
+        out.Height = image.height();
+        out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+        bool anyTransparent = false;
+        for (int y = 0; y < out.Height; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            base::TColor* row = out.Pixels.data() + std::size_t(y) * std::size_t(out.Width);
+            for (int x = 0; x < out.Width; ++x) {
+                anyTransparent = anyTransparent || qAlpha(line[x]) < 255;
+                row[x] = ToColor(line[x]);
+            }
+        }
+        out.Transparent = anyTransparent;
+        out.TransparentColor = anyTransparent ? images::kWhite : base::kNoColor;
+    }
+
+} // namespace
+
+bool TQtPictureDecoder::Recognizes(std::string_view bytes) const
+{
+    return FormatOf(bytes) != nullptr;
+}
+
+bool TQtPictureDecoder::Decode(std::string_view bytes, base::TBitmap& out, int& width, int& height) const
+{
+    const char* format = FormatOf(bytes);
+    if (format == nullptr || bytes.size() > images::kMaxPictureBytes)
+        return false;
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    // No transformation from metadata: a card shows a picture as its pixels are stored.
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() < 1 || size.height() < 1 || size.width() > images::kMaxWBMPSide
+        || size.height() > images::kMaxWBMPSide)
+        return false;
+    QImage image;
+    if (!reader.read(&image) || image.isNull() || image.width() > images::kMaxWBMPSide
+        || image.height() > images::kMaxWBMPSide)
+        return false;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull())
+        return false;
+    CopyPixels(image, out);
+    width = out.Width;
+    height = out.Height;
+    return true;
+}
+
+void RegisterQtPictureDecoder()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QImageReader::setAllocationLimit(images::kMaxDecoderAllocationMiB);
+        images::TPictureDecoders::Default().Register(std::make_unique<TQtPictureDecoder>());
+    });
+}
+
+} // namespace pivrel::qtimages
