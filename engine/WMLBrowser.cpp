@@ -745,8 +745,8 @@ void TWMLBrowser::StartCardTimer(wml::TWMLCard& card)
     StopCardTimer();
     // As the card is shown, each timer element sets the interval and enables the timer.
     for (const auto& element : card.Elements) {
-        if (element.Object && element.Object->Class() == wml::TWMLClass::Timer) {
-            card.Timer.Interval = static_cast<const wml::TWMLTimer&>(*element.Object).Time;
+        if (const auto* timer = element.Object ? element.Object->AsIf<wml::TWMLTimer>() : nullptr) {
+            card.Timer.Interval = timer->Time;
             card.Timer.Enabled = true;
         }
     }

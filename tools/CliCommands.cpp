@@ -203,51 +203,51 @@ namespace {
     {
         switch (element.Class()) {
         case TWMLClass::Text:
-            json.String("Text", static_cast<const TWMLText&>(element).Text);
+            json.String("Text", element.As<TWMLText>().Text);
             break;
         case TWMLClass::BR:
-            json.String("Mode", static_cast<const TWMLBR&>(element).Mode);
+            json.String("Mode", element.As<TWMLBR>().Mode);
             break;
         case TWMLClass::Link: {
-            const auto& e = static_cast<const TWMLLink&>(element);
+            const auto& e = element.As<TWMLLink>();
             json.String("Text", e.Text).String("Link", e.Link).Int("JumpID", e.JumpID).Bool("Post", e.Post);
             json.Bool("Refresh", e.Refresh);
             json.Bool("Picture", e.Picture);
             break;
         }
         case TWMLClass::Btn: {
-            const auto& e = static_cast<const TWMLBtn&>(element);
+            const auto& e = element.As<TWMLBtn>();
             json.String("Link", e.Link).String("BtName", e.BtName).String("Caption", e.Caption);
             json.String("DoType", e.DoType).Bool("Post", e.Post).Bool("Refresh", e.Refresh);
             AppendPostFields(json.Key("PostFields"), e.PostFields);
             break;
         }
         case TWMLClass::Timer: {
-            const auto& e = static_cast<const TWMLTimer&>(element);
+            const auto& e = element.As<TWMLTimer>();
             json.String("Link", e.Link).Int("Time", e.Time);
             break;
         }
         case TWMLClass::Input: {
-            const auto& e = static_cast<const TWMLInput&>(element);
+            const auto& e = element.As<TWMLInput>();
             json.String("Title", e.Title).String("DefaultText", e.DefaultText).String("Size", e.Size);
             json.String("MaxLength", e.MaxLength).Bool("Password", e.Password);
             break;
         }
         case TWMLClass::Image:
-            AppendImageFields(json, static_cast<const TWMLImage&>(element));
+            AppendImageFields(json, element.As<TWMLImage>());
             break;
         case TWMLClass::Select: {
-            const auto& e = static_cast<const TWMLSelect&>(element);
+            const auto& e = element.As<TWMLSelect>();
             json.String("Title", e.Title).Bool("Multiple", e.Multiple);
             break;
         }
         case TWMLClass::PostVariable: {
-            const auto& e = static_cast<const TWMLPostVariable&>(element);
+            const auto& e = element.As<TWMLPostVariable>();
             json.String("Name", e.Name).String("Value", e.Value).String("DefVaulue", e.DefVaulue);
             break;
         }
         case TWMLClass::PivrelVersion:
-            json.String("NewestVersion", static_cast<const TWMLPivrelVersion&>(element).NewestVersion);
+            json.String("NewestVersion", element.As<TWMLPivrelVersion>().NewestVersion);
             break;
         case TWMLClass::Object:
         case TWMLClass::AlignmentChange:
@@ -337,11 +337,10 @@ namespace {
                 const TWMLObject* record = elements[i].Object.get();
                 if (record == nullptr)
                     continue;
-                if (record->Class() == TWMLClass::Link
-                    && static_cast<const TWMLLink*>(record)->Link == target)
+                if (const auto* link = record->AsIf<TWMLLink>(); link && link->Link == target)
                     return LinkPostFields(elements, i);
-                if (record->Class() == TWMLClass::Btn && static_cast<const TWMLBtn*>(record)->Link == target)
-                    return static_cast<const TWMLBtn*>(record)->PostFields;
+                if (const auto* button = record->AsIf<TWMLBtn>(); button && button->Link == target)
+                    return button->PostFields;
             }
         }
         return {};

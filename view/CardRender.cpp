@@ -159,12 +159,11 @@ namespace {
     // The decoded picture of the picture link at index i, or null when the link shows as text.
     const wml::TWMLImage* ShownPicture(const wml::TWMLElementList& elements, std::size_t i)
     {
-        const auto& link = static_cast<const wml::TWMLLink&>(*elements[i].Object);
-        if (!link.Picture || i + 1 >= elements.size() || !elements[i + 1].Object
-            || elements[i + 1].Object->Class() != wml::TWMLClass::Image)
+        const auto& link = elements[i].Object->As<wml::TWMLLink>();
+        if (!link.Picture || i + 1 >= elements.size() || !elements[i + 1].Object)
             return nullptr;
-        const auto* picture = static_cast<const wml::TWMLImage*>(elements[i + 1].Object.get());
-        return picture->SourceWidth > 0 ? picture : nullptr;
+        const auto* picture = elements[i + 1].Object->AsIf<wml::TWMLImage>();
+        return picture != nullptr && picture->SourceWidth > 0 ? picture : nullptr;
     }
 
     // A picture link whose anchor has text of its own shows it beside the picture, as a second
@@ -456,16 +455,16 @@ void TCardRenderer::RenderElements(
             break;
         }
         case wml::TWMLClass::Timer:
-            card.Timer.Interval = static_cast<wml::TWMLTimer*>(object)->Time;
+            card.Timer.Interval = object->As<wml::TWMLTimer>().Time;
             card.Timer.Enabled = true;
             timerSet = true;
             break;
         case wml::TWMLClass::Text:
-            view.AppendText(ExpandRun(static_cast<wml::TWMLText*>(object)->Text, object->TextFont, expand),
+            view.AppendText(ExpandRun(object->As<wml::TWMLText>().Text, object->TextFont, expand),
                 TextStyleFor(object->TextFont));
             break;
         case wml::TWMLClass::Link: {
-            auto* link = static_cast<wml::TWMLLink*>(object);
+            auto* link = &object->As<wml::TWMLLink>();
             link->JumpID = run.NextJump();
             // The picture is the link; without a decoded picture its text is.
             const wml::TWMLImage* picture = ShownPicture(elements, i);
@@ -487,7 +486,7 @@ void TCardRenderer::RenderElements(
             break;
         }
         case wml::TWMLClass::BR: {
-            const std::string& mode = static_cast<wml::TWMLBR*>(object)->Mode;
+            const std::string& mode = object->As<wml::TWMLBR>().Mode;
             if (mode.empty())
                 run.LineBreak();
             else
@@ -495,18 +494,18 @@ void TCardRenderer::RenderElements(
             break;
         }
         case wml::TWMLClass::PivrelVersion:
-            m_announcedVersion = static_cast<wml::TWMLPivrelVersion*>(object)->NewestVersion;
+            m_announcedVersion = object->As<wml::TWMLPivrelVersion>().NewestVersion;
             break;
         case wml::TWMLClass::Input: {
             auto* input = new TPVInput(view.viewport());
-            input->Build(*static_cast<wml::TWMLInput*>(object), expand);
+            input->Build(object->As<wml::TWMLInput>(), expand);
             input->SetVarResolver(MakeResolver(cardIndex, i, *object));
             input->OnVarChanged = MakeVarChanged();
             view.AppendControl("", input, true, -1);
             break;
         }
         case wml::TWMLClass::Select: {
-            auto* select = static_cast<wml::TWMLSelect*>(object);
+            auto* select = &object->As<wml::TWMLSelect>();
             run.LineBreak();
             if (select->Multiple) {
                 auto* list = new TPVSelect(view.viewport());
@@ -526,8 +525,7 @@ void TCardRenderer::RenderElements(
         }
         case wml::TWMLClass::Image: {
             auto* image = new TPVImage(view.viewport());
-            image->Build(
-                *static_cast<wml::TWMLImage*>(object), expand, host.CardDisplaySettings().Transparent);
+            image->Build(object->As<wml::TWMLImage>(), expand, host.CardDisplaySettings().Transparent);
             view.AppendControl("", image, true, -1);
             break;
         }
@@ -543,7 +541,7 @@ void TCardRenderer::RenderElements(
         if (object == nullptr || object->Class() != wml::TWMLClass::Btn)
             continue;
         auto* button = new TPVBtn(view.viewport());
-        button->Build(*static_cast<wml::TWMLBtn*>(object), expand, glyph);
+        button->Build(object->As<wml::TWMLBtn>(), expand, glyph);
         button->SetVarResolver(MakeResolver(cardIndex, i, *object));
         button->OnBtnClick
             = [&host](TPVBtn& sender, const std::string& link) { host.CardButtonClick(sender, link); };
@@ -634,7 +632,7 @@ std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(const wml::TWMLDeck& d
     for (std::size_t i = 0; i < elements.size(); ++i) {
         if (!elements[i].Object || elements[i].Object->Class() != wml::TWMLClass::Link)
             continue;
-        const auto& link = static_cast<const wml::TWMLLink&>(*elements[i].Object);
+        const auto& link = elements[i].Object->As<wml::TWMLLink>();
         const wml::TWMLImage* picture = ShownPicture(elements, i);
         if (link.JumpID == jumpNo
             || (picture != nullptr && ShowsTextBeside(link, *picture) && link.JumpID + 1 == jumpNo)) {

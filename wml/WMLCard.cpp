@@ -381,7 +381,7 @@ bool TCardReader::AppendBlankToLastText()
     TWMLElementList& elements = m_card.Elements;
     if (elements.empty() || elements.back().Object->Class() != TWMLClass::Text)
         return false;
-    static_cast<TWMLText&>(*elements.back().Object).Text += ' ';
+    elements.back().Object->As<TWMLText>().Text += ' ';
     return true;
 }
 

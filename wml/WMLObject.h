@@ -117,10 +117,23 @@ public:
 
     const std::string& GetIVarValue() const;
 
-    // The record as the class it is, or nullptr when it is another one.
-    template <class T> T* AsIf() { return dynamic_cast<T*>(this); }
+    // The record as the class it is, or nullptr when it is another one. The element record
+    // classes name their class in Kind, so the check is one virtual call, not a dynamic_cast.
+    template <class T> T* AsIf()
+    {
+        if constexpr (requires { T::Kind; })
+            return Class() == T::Kind ? static_cast<T*>(this) : nullptr;
+        else
+            return dynamic_cast<T*>(this);
+    }
 
-    template <class T> const T* AsIf() const { return dynamic_cast<const T*>(this); }
+    template <class T> const T* AsIf() const
+    {
+        if constexpr (requires { T::Kind; })
+            return Class() == T::Kind ? static_cast<const T*>(this) : nullptr;
+        else
+            return dynamic_cast<const T*>(this);
+    }
 
     // The record as a class the caller knows it to be.
     template <class T> T& As()
@@ -154,6 +167,8 @@ std::string_view GetElementTextView(std::string_view source);
 class TWMLText : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Text;
+
     TWMLClass Class() const override { return TWMLClass::Text; }
 
     std::string Text;
@@ -162,6 +177,8 @@ public:
 class TWMLBR : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::BR;
+
     TWMLClass Class() const override { return TWMLClass::BR; }
 
     std::string Mode;
@@ -170,6 +187,8 @@ public:
 class TWMLLink : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Link;
+
     TWMLClass Class() const override { return TWMLClass::Link; }
 
     std::string Text;
@@ -187,6 +206,8 @@ public:
 class TWMLBtn : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Btn;
+
     TWMLClass Class() const override { return TWMLClass::Btn; }
 
     std::string Link;
@@ -210,6 +231,8 @@ std::string CaptionForDoType(std::string_view type);
 class TWMLTimer : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Timer;
+
     TWMLClass Class() const override { return TWMLClass::Timer; }
 
     std::string Link;
@@ -219,6 +242,8 @@ public:
 class TWMLInput : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Input;
+
     TWMLClass Class() const override { return TWMLClass::Input; }
 
     std::string Title;
@@ -235,12 +260,16 @@ public:
 class TWMLAlignmentChange : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::AlignmentChange;
+
     TWMLClass Class() const override { return TWMLClass::AlignmentChange; }
 };
 
 class TWMLImage : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Image;
+
     TWMLClass Class() const override { return TWMLClass::Image; }
 
     std::string Alt;
@@ -263,6 +292,8 @@ public:
 class TWMLSelect : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::Select;
+
     TWMLClass Class() const override { return TWMLClass::Select; }
 
     std::string Title;
@@ -272,6 +303,8 @@ public:
 class TWMLPostVariable : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::PostVariable;
+
     TWMLClass Class() const override { return TWMLClass::PostVariable; }
 
     std::string Name;
@@ -282,6 +315,8 @@ public:
 class TWMLPivrelVersion : public TWMLObject
 {
 public:
+    static constexpr TWMLClass Kind = TWMLClass::PivrelVersion;
+
     TWMLClass Class() const override { return TWMLClass::PivrelVersion; }
 
     std::string NewestVersion;

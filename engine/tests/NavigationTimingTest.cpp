@@ -30,7 +30,7 @@ namespace {
         for (const auto& entry : deck.CardList) {
             for (const auto& element : entry.Card->Elements) {
                 if (element.Object->Class() == wml::TWMLClass::Image)
-                    images.push_back(static_cast<const wml::TWMLImage*>(element.Object.get()));
+                    images.push_back(&element.Object->As<wml::TWMLImage>());
             }
         }
         return images;

@@ -269,7 +269,7 @@ namespace {
         std::vector<std::pair<std::int32_t, std::string>> links;
         for (const auto& element : Shown().Elements) {
             if (element.Object->Class() == wml::TWMLClass::Link) {
-                const auto& link = static_cast<const wml::TWMLLink&>(*element.Object);
+                const auto& link = element.Object->As<wml::TWMLLink>();
                 links.emplace_back(link.JumpID, link.Link);
             }
         }

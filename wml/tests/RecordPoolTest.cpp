@@ -49,13 +49,13 @@ namespace {
     {
         switch (record.Class()) {
         case TWMLClass::Text:
-            return static_cast<const TWMLText&>(record).Text;
+            return record.As<TWMLText>().Text;
         case TWMLClass::Link:
-            return static_cast<const TWMLLink&>(record).Link;
+            return record.As<TWMLLink>().Link;
         case TWMLClass::Image:
-            return static_cast<const TWMLImage&>(record).Src;
+            return record.As<TWMLImage>().Src;
         case TWMLClass::Select:
-            return static_cast<const TWMLSelect&>(record).Title;
+            return record.As<TWMLSelect>().Title;
         default:
             return {};
         }

@@ -17,20 +17,20 @@ namespace {
             out += " font=" + f.Name;
         switch (o.Class()) {
         case TWMLClass::Text:
-            out += " '" + static_cast<const TWMLText&>(o).Text + "'";
+            out += " '" + o.As<TWMLText>().Text + "'";
             break;
         case TWMLClass::Link: {
-            const auto& l = static_cast<const TWMLLink&>(o);
+            const auto& l = o.As<TWMLLink>();
             out += " '" + l.Text + "' -> " + l.Link + (l.Post ? " post" : "") + (l.Picture ? " picture" : "");
             break;
         }
         case TWMLClass::Btn: {
-            const auto& b = static_cast<const TWMLBtn&>(o);
+            const auto& b = o.As<TWMLBtn>();
             out += " " + b.DoType + " -> " + b.Link;
             break;
         }
         case TWMLClass::Timer: {
-            const auto& t = static_cast<const TWMLTimer&>(o);
+            const auto& t = o.As<TWMLTimer>();
             out += " " + std::to_string(t.Time) + " -> " + t.Link;
             break;
         }
@@ -38,7 +38,7 @@ namespace {
             out += " " + o.VarObject.VarName + "=" + o.VarObject.VarValue;
             break;
         case TWMLClass::Select: {
-            const auto& s = static_cast<const TWMLSelect&>(o);
+            const auto& s = o.As<TWMLSelect>();
             out += " '" + s.Title + "' " + o.VarObject.VarName + "/" + o.VarObject.iVarName
                 + " def=" + o.VarObject.DefaultValue + (s.Multiple ? " multiple" : "") + " [";
             for (std::size_t i = 0; i < o.VarObject.NameList.size(); ++i)
@@ -51,14 +51,14 @@ namespace {
             out += " " + o.VarObject.VarName + "=" + o.VarObject.VarValue;
             break;
         case TWMLClass::BR:
-            if (!static_cast<const TWMLBR&>(o).Mode.empty())
-                out += " mode=" + static_cast<const TWMLBR&>(o).Mode;
+            if (!o.As<TWMLBR>().Mode.empty())
+                out += " mode=" + o.As<TWMLBR>().Mode;
             break;
         case TWMLClass::PivrelVersion:
-            out += " " + static_cast<const TWMLPivrelVersion&>(o).NewestVersion;
+            out += " " + o.As<TWMLPivrelVersion>().NewestVersion;
             break;
         case TWMLClass::Image:
-            out += " " + static_cast<const TWMLImage&>(o).Src;
+            out += " " + o.As<TWMLImage>().Src;
             break;
         default:
             break;
@@ -270,7 +270,7 @@ namespace {
             EXPECT_EQ(TimerValue(value), expected) << value;
         auto card = ParseCard("<card><timer value=\"99999999999\"/></card>");
         ASSERT_EQ(card->Elements.size(), 1u);
-        EXPECT_EQ(static_cast<const TWMLTimer&>(*card->Elements[0].Object).Time, INT32_MAX / 100 * 100);
+        EXPECT_EQ(card->Elements[0].Object->As<TWMLTimer>().Time, INT32_MAX / 100 * 100);
     }
 
     TEST(WMLCardParse, TimerExpiredDisablesAndNavigates)
@@ -310,7 +310,7 @@ namespace {
         card.Parse("<card><img src=\"a.wbmp\" alt=\"A\"/><img alt=\"none\"/></card>");
         EXPECT_EQ(loader.Sources, (TLines { "a.wbmp", "" }));
         ASSERT_EQ(card.Elements.size(), 2u);
-        EXPECT_EQ(static_cast<const TWMLImage&>(*card.Elements[0].Object).SourceWidth, 2);
+        EXPECT_EQ(card.Elements[0].Object->As<TWMLImage>().SourceWidth, 2);
     }
 
     std::string Repeat(std::string_view piece, std::size_t times)
@@ -448,7 +448,7 @@ namespace {
         for (const auto& [body, caption] : cases) {
             auto card = ParseCard(std::string("<card>") + body + "</card>");
             ASSERT_EQ(card->Elements.size(), 1u) << body;
-            EXPECT_EQ(static_cast<const TWMLBtn&>(*card->Elements[0].Object).Caption, caption) << body;
+            EXPECT_EQ(card->Elements[0].Object->As<TWMLBtn>().Caption, caption) << body;
             EXPECT_EQ(card->Elements[0].Key, caption) << body;
         }
     }

@@ -17,7 +17,7 @@ namespace {
     {
         for (const TWMLElement& element : card.Elements) {
             if (element.Object->Class() == TWMLClass::Text)
-                return static_cast<const TWMLText&>(*element.Object).Text;
+                return element.Object->As<TWMLText>().Text;
         }
         return "<none>";
     }
@@ -195,9 +195,9 @@ namespace {
         std::string out;
         for (const TWMLElement& element : card.Elements) {
             if (element.Object->Class() == TWMLClass::Text)
-                out += static_cast<const TWMLText&>(*element.Object).Text;
+                out += element.Object->As<TWMLText>().Text;
             else if (element.Object->Class() == TWMLClass::Link)
-                out += static_cast<const TWMLLink&>(*element.Object).Text;
+                out += element.Object->As<TWMLLink>().Text;
             else if (element.Object->Class() == TWMLClass::BR)
                 out += "|";
         }
