@@ -1,7 +1,7 @@
 #include "app/Bookmarks.h"
 
+#include "base/Ascii.h"
 #include "base/IniFile.h"
-#include "base/ListFile.h"
 
 #include <unordered_map>
 

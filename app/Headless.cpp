@@ -1,5 +1,7 @@
 #include "app/Headless.h"
 
+#include "base/Ascii.h"
+
 #include "app/CommandLine.h"
 #include "app/fMainForm.h"
 
@@ -129,13 +131,7 @@ namespace {
         const auto index = std::size_t(deck.CurrentCard);
         if (index >= deck.CardList.size())
             return false;
-        std::string shown = deck.CardList[index].Card->ID;
-        std::string wanted = card;
-        for (std::string* text : { &shown, &wanted }) {
-            for (char& c : *text)
-                c = char(std::tolower(static_cast<unsigned char>(c)));
-        }
-        return shown == wanted;
+        return base::SameTextIgnoringCase(deck.CardList[index].Card->ID, card);
     }
 
 } // namespace

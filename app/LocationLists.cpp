@@ -1,5 +1,6 @@
 #include "app/LocationLists.h"
 
+#include "base/Ascii.h"
 #include "base/ListFile.h"
 
 #include "app/Settings.h"

@@ -1,5 +1,7 @@
 // The main window's parts: actions, menus, tool bars and the status bar.
 
+#include "base/Ascii.h"
+
 #include "app/ToolbarImages.h"
 #include "app/fMainForm.h"
 
@@ -276,7 +278,7 @@ void TMainForm::CreateStatusBar()
 void TMainForm::UpdateSecurePanel()
 {
     const std::string& url = m_browser->CurrentURL();
-    const bool secure = url.size() >= 6 && QString::fromStdString(url.substr(0, 6)).toLower() == "https:";
+    const bool secure = base::StartsWithIgnoringCase(url, "https:");
     if (m_securePanel)
         m_securePanel->setVisible(secure);
 }

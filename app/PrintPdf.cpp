@@ -1,6 +1,6 @@
 #include "app/PrintPdf.h"
 
-#include "base/ListFile.h"
+#include "base/Ascii.h"
 
 #include "app/CommandLine.h"
 #include "app/Headless.h"
@@ -28,7 +28,7 @@ namespace {
         const auto index = std::size_t(deck.CurrentCard);
         if (card.empty()
             || (index < deck.CardList.size() && deck.CardList[index].Card
-                && base::AsciiLower(deck.CardList[index].Card->ID) == base::AsciiLower(card)))
+                && base::SameTextIgnoringCase(deck.CardList[index].Card->ID, card)))
             return {};
         return "the deck has no card \"" + card + "\"";
     }

@@ -1,6 +1,6 @@
 #include "app/fFormBookmarkEdit.h"
 
-#include "base/ListFile.h"
+#include "base/Ascii.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -1,5 +1,6 @@
 #include "app/fMainForm.h"
 
+#include "base/Ascii.h"
 #include "engine/Maker.h"
 
 #include "app/CommandLine.h"
@@ -31,13 +32,6 @@ namespace {
     QString Q(const std::string& text)
     {
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
-
-    std::string ToLower(std::string text)
-    {
-        for (char& c : text)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        return text;
     }
 
     // The digit at a 0-based place, or -1 when the text is too short or holds no digit there.
@@ -355,7 +349,7 @@ void TMainForm::LoadTheURLTimerTimer()
         CloseWhenIdle();
         return;
     }
-    const std::string command = ToLower(m_pendingURL);
+    const std::string command = base::AsciiLower(m_pendingURL);
     ++m_navigationDepth;
     if (command == "@prev")
         m_browser->Back();

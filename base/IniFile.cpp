@@ -1,5 +1,6 @@
 #include "base/IniFile.h"
 
+#include "base/Ascii.h"
 #include "base/ListFile.h"
 
 #include <algorithm>

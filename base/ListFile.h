@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Ascii.h"
 #include "base/StringList.h"
 
 #include <cstddef>
@@ -38,10 +39,5 @@ TStringList LoadListFile(const std::string& path);
 // can never turn into two.
 std::string FormatListText(const TStringList& lines);
 bool SaveListFile(const TStringList& lines, const std::string& path, std::string& error);
-
-// Lower-cases ASCII letters only; the lists compare addresses ignoring letter case this way.
-std::string AsciiLower(std::string_view text);
-std::string AsciiUpper(std::string_view text);
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace pivrel::base

@@ -1,5 +1,6 @@
 #include "engine/CardImageLoader.h"
 
+#include "base/Ascii.h"
 #include "base/Event.h"
 #include "engine/URLParser.h"
 #include "engine/WMLBrowser.h"
@@ -35,9 +36,7 @@ namespace {
 
     bool IsLocalAddress(const std::string& address)
     {
-        return address.size() >= 5
-            && std::equal(address.begin(), address.begin() + 5,
-                "file:", [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+        return base::StartsWithIgnoringCase(address, "file:");
     }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "engine/URLParser.h"
 
+#include "base/Ascii.h"
 #include "wml/Entities.h"
 
 #include <cctype>
@@ -68,9 +69,7 @@ namespace {
 
     bool IsWebScheme(std::string_view scheme)
     {
-        std::string lower(scheme);
-        for (char& c : lower)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
+        const std::string lower = base::AsciiLower(scheme);
         return lower == "http" || lower == "https";
     }
 

@@ -1,5 +1,6 @@
 #include "engine/WMLBrowser.h"
 
+#include "base/Ascii.h"
 #include "base/Event.h"
 #include "base/PollEventLoop.h"
 #include "engine/CardImageLoader.h"
@@ -38,20 +39,9 @@ namespace {
 
     constexpr const char* kLocalFileRefused = "A page from the network may not open local files";
 
-    bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-
     bool IsNetworkAddress(std::string_view url)
     {
-        return StartsWithNoCase(url, "http:") || StartsWithNoCase(url, "https:");
-    }
-
-    bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-    {
-        return text.size() >= prefix.size()
-            && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a))
-                       == std::tolower(static_cast<unsigned char>(b));
-               });
+        return base::StartsWithIgnoringCase(url, "http:") || base::StartsWithIgnoringCase(url, "https:");
     }
 
     // Scheme, "://" and authority of an absolute address ("http://host:port"), or empty.
@@ -141,7 +131,7 @@ namespace {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string_view line = lines[i];
             for (std::size_t at = 0; at + marker.size() <= line.size(); ++at) {
-                if (StartsWithNoCase(line.substr(at), marker))
+                if (base::StartsWithIgnoringCase(line.substr(at), marker))
                     return i + 1;
             }
         }
@@ -175,7 +165,7 @@ std::string ContentTypeCharset(std::string_view contentType)
         semicolon = contentType.find(';');
         std::string_view parameter = contentType.substr(0, semicolon);
         parameter.remove_prefix(std::min(parameter.find_first_not_of(kBlanks), parameter.size()));
-        if (!StartsWithNoCase(parameter, "charset="))
+        if (!base::StartsWithIgnoringCase(parameter, "charset="))
             continue;
         parameter.remove_prefix(8);
         parameter = parameter.substr(0, parameter.find_last_not_of(kBlanks) + 1);
@@ -393,7 +383,8 @@ bool TWMLBrowser::NavigateFrom(
     if (OnScriptCall && script::ParseCallAddress(url)) {
         // A relative address from a network deck stays on the network, so only an absolute
         // file: address can reach the disk.
-        if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL) && StartsWithNoCase(url, "file:")) {
+        if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL)
+            && base::StartsWithIgnoringCase(url, "file:")) {
             StatusCode = net::THttpCli::kLocalFailureStatus;
             FailureReason = kLocalFileRefused;
             Fire(OnConnectFailed, *this);
@@ -423,7 +414,8 @@ bool TWMLBrowser::NavigateFrom(
     URLParser.Clear();
     URLParser.Resolve(m_currentURL, fresh);
     target = URLParser.Resolve(target, fresh);
-    if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL) && StartsWithNoCase(target, "file:")) {
+    if (origin == TLinkOrigin::Deck && IsNetworkAddress(m_currentURL)
+        && base::StartsWithIgnoringCase(target, "file:")) {
         StatusCode = net::THttpCli::kLocalFailureStatus;
         FailureReason = kLocalFileRefused;
         Fire(OnConnectFailed, *this);
@@ -654,7 +646,7 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
         return false;
     FailureReason.clear();
     std::string path = CutFragment(url);
-    if (StartsWithNoCase(path, "file://"))
+    if (base::StartsWithIgnoringCase(path, "file://"))
         path.erase(0, 7);
     std::string bytes;
     if (path.empty()) {

@@ -1,6 +1,6 @@
 #include "engine/Wmlc.h"
 
-#include "base/ListFile.h"
+#include "base/Ascii.h"
 #include "engine/WbxmlItems.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "net/CookieJar.h"
 
+#include "base/Ascii.h"
 #include "base/ListFile.h"
 #include "net/HttpUrl.h"
 

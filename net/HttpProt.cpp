@@ -1,5 +1,6 @@
 #include "net/HttpProt.h"
 
+#include "base/Ascii.h"
 #include "base/Event.h"
 #include "net/HttpUrl.h"
 #include "net/WSocketErrors.h"
@@ -22,9 +23,7 @@ namespace {
 
     std::string Lower(std::string text)
     {
-        std::transform(text.begin(), text.end(), text.begin(),
-            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return text;
+        return base::AsciiLower(text);
     }
 
     std::string Upper(std::string text)

@@ -1,5 +1,7 @@
 #include "net/HttpUrl.h"
 
+#include "base/Ascii.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -11,10 +13,7 @@ namespace {
 
     std::string LowerPrefix(const std::string& text, std::size_t count)
     {
-        std::string prefix = text.substr(0, count);
-        std::transform(prefix.begin(), prefix.end(), prefix.begin(),
-            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return prefix;
+        return base::AsciiLower(std::string_view(text).substr(0, count));
     }
 
     void SplitAuthority(const std::string& authority, THttpUrlParts& parts)

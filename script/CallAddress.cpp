@@ -1,5 +1,6 @@
 #include "script/CallAddress.h"
 
+#include "base/Ascii.h"
 #include "script/Compiler.h"
 
 #include <cctype>
@@ -10,10 +11,7 @@ namespace {
 
     std::string Lower(std::string_view s)
     {
-        std::string out(s);
-        for (char& c : out)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return out;
+        return base::AsciiLower(s);
     }
 
     bool IsNameChar(char c, bool first)

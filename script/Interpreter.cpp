@@ -1,5 +1,6 @@
 #include "script/Interpreter.h"
 
+#include "base/Ascii.h"
 #include "script/Library.h"
 #include "script/Operators.h"
 #include "script/ScriptURL.h"
@@ -448,14 +449,8 @@ namespace {
 
     bool HostEndsWith(std::string_view host, std::string_view domain)
     {
-        auto lower = [](std::string_view s) {
-            std::string out(s);
-            for (char& c : out)
-                c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-            return out;
-        };
-        const std::string h = lower(host);
-        const std::string d = lower(domain);
+        const std::string h = base::AsciiLower(host);
+        const std::string d = base::AsciiLower(domain);
         if (d.empty() || h == d)
             return true;
         return h.size() > d.size() && h.compare(h.size() - d.size(), d.size(), d) == 0

@@ -1,5 +1,6 @@
 #include "view/CardRender.h"
 
+#include "base/Ascii.h"
 #include "engine/Maker.h"
 #include "engine/WMLBrowser.h"
 #include "wml/WMLCard.h"
@@ -115,14 +116,6 @@ namespace {
         return kParaLeft;
     }
 
-    std::string Lower(std::string_view text)
-    {
-        std::string lower(text);
-        std::transform(
-            lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-        return lower;
-    }
-
     // The card the address's fragment names, compared without regard to case; the first card when
     // there is no fragment or no card of that name.
     std::int32_t ChooseCard(const wml::TWMLDeck& deck, std::string_view url)
@@ -130,10 +123,10 @@ namespace {
         const std::size_t hash = url.find('#');
         if (hash == std::string_view::npos)
             return 0;
-        const std::string fragment = Lower(url.substr(hash + 1));
+        const std::string fragment = base::AsciiLower(url.substr(hash + 1));
         for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
             const wml::TWMLCard* card = deck.CardList[i].Card.get();
-            if (card != nullptr && Lower(card->ID) == fragment)
+            if (card != nullptr && base::AsciiLower(card->ID) == fragment)
                 return std::int32_t(i);
         }
         return 0;

@@ -1,5 +1,7 @@
 #include "view/PVObjects.h"
 
+#include "base/Ascii.h"
+
 #include "view/RVStyle.h"
 
 #include <QAbstractItemView>
@@ -156,7 +158,7 @@ void TPVBtn::Build(wml::TWMLBtn& element, const TTextExpander& expand, const QPi
     m_post = element.Post;
     m_postFields = element.PostFields;
     int width = TextWidth(*this, caption) + 20;
-    if (QString::fromStdString(element.DoType).toLower() == QStringLiteral("prev")) {
+    if (base::SameTextIgnoringCase(element.DoType, "prev")) {
         setIcon(QIcon(prevGlyph));
         setIconSize(prevGlyph.size());
         setDefault(false);

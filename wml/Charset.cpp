@@ -1,5 +1,6 @@
 #include "wml/Charset.h"
 
+#include "base/Ascii.h"
 #include "base/Utf8.h"
 
 #include <array>
@@ -16,25 +17,9 @@ namespace {
     // The declaration is looked for only near the start: a deck whose first bytes are not it has none.
     constexpr std::size_t kDeclarationWindow = 1024;
 
-    char AsciiLower(char c)
-    {
-        return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    }
-
     bool IsBlank(char c)
     {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    }
-
-    bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-    {
-        if (text.size() < prefix.size())
-            return false;
-        for (std::size_t i = 0; i < prefix.size(); ++i) {
-            if (AsciiLower(text[i]) != prefix[i])
-                return false;
-        }
-        return true;
     }
 
     std::string LowerTrimmed(std::string_view name)
@@ -43,11 +28,7 @@ namespace {
             name.remove_prefix(1);
         while (!name.empty() && (IsBlank(name.back()) || name.back() == '"' || name.back() == '\''))
             name.remove_suffix(1);
-        std::string lower;
-        lower.reserve(name.size());
-        for (char c : name)
-            lower += AsciiLower(c);
-        return lower;
+        return base::AsciiLower(name);
     }
 
     // Every ill-formed part of text as U+FFFD; well-formed text is returned byte for byte.
@@ -245,12 +226,12 @@ std::string XmlDeclarationEncoding(std::string_view text)
     while (start < text.size() && IsBlank(text[start]))
         ++start;
     text = text.substr(start, kDeclarationWindow);
-    if (!StartsWithNoCase(text, "<?xml") || text.size() < 6 || !IsBlank(text[5]))
+    if (!base::StartsWithIgnoringCase(text, "<?xml") || text.size() < 6 || !IsBlank(text[5]))
         return {};
     const std::size_t end = text.find("?>");
     const std::string_view declaration = text.substr(0, end);
     for (std::size_t i = 5; i + 8 <= declaration.size(); ++i) {
-        if (!IsBlank(declaration[i - 1]) || !StartsWithNoCase(declaration.substr(i), "encoding"))
+        if (!IsBlank(declaration[i - 1]) || !base::StartsWithIgnoringCase(declaration.substr(i), "encoding"))
             continue;
         std::size_t p = i + 8;
         while (p < declaration.size() && IsBlank(declaration[p]))

@@ -1,5 +1,6 @@
 #include "wml/WMLDeck.h"
 
+#include "base/Ascii.h"
 #include "wml/WMLCutText.h"
 
 #include <utility>
@@ -12,16 +13,6 @@ namespace {
     {
         if (event)
             event(sender);
-    }
-
-    std::string LowerAscii(std::string_view text)
-    {
-        std::string lower(text);
-        for (char& c : lower) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        }
-        return lower;
     }
 
     std::size_t SaturatingLimit(std::size_t perByte, std::size_t size, std::size_t slack)
@@ -133,9 +124,9 @@ std::int32_t TWMLDeck::CardIndexForURL(std::string_view url) const
     const std::size_t hash = url.find('#');
     if (hash == std::string_view::npos)
         return 0;
-    const std::string fragment = LowerAscii(url.substr(hash + 1));
+    const std::string fragment = base::AsciiLower(url.substr(hash + 1));
     for (std::size_t i = 0; i < CardList.size(); ++i) {
-        if (LowerAscii(CardList[i].Key) == fragment)
+        if (base::AsciiLower(CardList[i].Key) == fragment)
             return static_cast<std::int32_t>(i);
     }
     return 0;

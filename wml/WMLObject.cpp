@@ -1,5 +1,6 @@
 #include "wml/WMLObject.h"
 
+#include "base/Ascii.h"
 #include "wml/WMLCutText.h"
 
 #include <utility>
@@ -212,9 +213,7 @@ TWMLTask ParseTask(std::string_view code)
 
 std::string CaptionForDoType(std::string_view type)
 {
-    std::string lower(type);
-    for (char& c : lower)
-        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    const std::string lower = base::AsciiLower(type);
     static const std::pair<std::string_view, std::string_view> captions[] = {
         { "", "OK" },
         { "accept", "OK" },

@@ -1,5 +1,7 @@
 #include "wml/WMLParser.h"
 
+#include "base/Ascii.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -30,11 +32,6 @@ namespace {
             [](char c) { return static_cast<unsigned char>(c) < ' '; }, ' ');
     }
 
-    char LowerAscii(char c)
-    {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-
     // Whether the text holds the marker (lower case, starting with "<") in any mix of cases.
     bool ContainsIgnoringCase(std::string_view text, std::string_view marker)
     {
@@ -42,7 +39,7 @@ namespace {
             if (text.size() - lt < marker.size())
                 return false;
             std::size_t i = 1;
-            while (i < marker.size() && LowerAscii(text[lt + i]) == marker[i])
+            while (i < marker.size() && base::AsciiLower(text[lt + i]) == marker[i])
                 ++i;
             if (i == marker.size())
                 return true;
@@ -90,8 +87,8 @@ namespace {
             const std::size_t name = lt + (closing ? 2 : 1);
             if (text.size() - name < 4)
                 break;
-            const bool pre = LowerAscii(text[name]) == 'p' && LowerAscii(text[name + 1]) == 'r'
-                && LowerAscii(text[name + 2]) == 'e';
+            const bool pre = base::AsciiLower(text[name]) == 'p' && base::AsciiLower(text[name + 1]) == 'r'
+                && base::AsciiLower(text[name + 2]) == 'e';
             const char after = text[name + 3];
             if (pre && (after == '>' || after == ' '))
                 inPre = !closing;
@@ -157,8 +154,8 @@ namespace {
                 c = '"';
             if (c == '"')
                 quoted = !quoted;
-            else if (!quoted && c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+            else if (!quoted)
+                c = base::AsciiLower(c);
         }
         const std::string_view written(out.data() + start, out.size() - start);
         if (!NeedsRewrite(written))
