@@ -1,32 +1,26 @@
 #include "app/Dialogs.h"
 
+#include "view/QtString.h"
+
 #include <QInputDialog>
 #include <QMessageBox>
 
 namespace pivrel::app {
 
-namespace {
-
-    QString Q(const std::string& text)
-    {
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
-
-} // namespace
-
 void TQtDialogs::ShowError(QWidget* parent, const std::string& caption, const std::string& text)
 {
-    QMessageBox::critical(parent, Q(caption), Q(text), QMessageBox::Ok);
+    QMessageBox::critical(parent, view::ToQString(caption), view::ToQString(text), QMessageBox::Ok);
 }
 
 void TQtDialogs::ShowInformation(QWidget* parent, const std::string& caption, const std::string& text)
 {
-    QMessageBox::information(parent, Q(caption), Q(text), QMessageBox::Ok);
+    QMessageBox::information(parent, view::ToQString(caption), view::ToQString(text), QMessageBox::Ok);
 }
 
 bool TQtDialogs::AskYesNo(QWidget* parent, const std::string& caption, const std::string& text)
 {
-    return QMessageBox::question(parent, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No)
+    return QMessageBox::question(
+               parent, view::ToQString(caption), view::ToQString(text), QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
 }
 
@@ -34,8 +28,8 @@ bool TQtDialogs::InputText(
     QWidget* parent, const std::string& caption, const std::string& prompt, std::string& value)
 {
     bool ok = false;
-    const QString text
-        = QInputDialog::getText(parent, Q(caption), Q(prompt), QLineEdit::Normal, Q(value), &ok);
+    const QString text = QInputDialog::getText(parent, view::ToQString(caption), view::ToQString(prompt),
+        QLineEdit::Normal, view::ToQString(value), &ok);
     if (ok)
         value = text.toStdString();
     return ok;

@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/ToolbarImages.h"
 #include "app/fPageSourceForm.h"
+#include "view/QtString.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,11 +29,6 @@
 namespace pivrel::app {
 
 namespace {
-
-    QString Q(const std::string& text)
-    {
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
 
     // The digit at a 0-based place, or -1 when the text is too short or holds no digit there.
     int DigitAt(std::string_view text, std::size_t place)
@@ -81,7 +77,7 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
 {
     setObjectName("MainForm");
     const std::string caption = "Pivrel " + std::string(kOwnVersion);
-    setWindowTitle(Q(caption));
+    setWindowTitle(view::ToQString(caption));
     resize(422, 431);
     setMinimumSize(200, 120);
 
@@ -222,7 +218,7 @@ void TMainForm::BrowserContentTypeCheck(const std::string& url, const std::strin
                                      "instead to view the content ?";
         if (m_dialogs.AskYesNo(this, "Pivrel", question)) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            QDesktopServices::openUrl(QUrl(Q(url)));
+            QDesktopServices::openUrl(QUrl(view::ToQString(url)));
             QApplication::restoreOverrideCursor();
         }
     }
@@ -283,7 +279,7 @@ void TMainForm::NavigateAsTyped(const std::string& text)
         return;
     // The list records what was typed, even when the box went back to the address on show.
     const QString shown = LocationBox->currentText();
-    LocationBox->setEditText(Q(text));
+    LocationBox->setEditText(view::ToQString(text));
     AddTypedLocation();
     LocationBox->setEditText(shown);
     LocationBox->lineEdit()->selectAll();
@@ -452,7 +448,7 @@ void TMainForm::SetStatusText(int panel, const std::string& text)
 {
     if (panel < 0 || panel >= int(m_panels.size()))
         return;
-    m_panels[std::size_t(panel)]->setText(Q(text));
+    m_panels[std::size_t(panel)]->setText(view::ToQString(text));
     if (OnStatusText)
         OnStatusText(panel, text);
 }
@@ -471,12 +467,12 @@ const std::string& TMainForm::ShownCardTitle() const
 
 void TMainForm::SetCaption(const std::string& caption)
 {
-    setWindowTitle(Q(caption));
+    setWindowTitle(view::ToQString(caption));
 }
 
 void TMainForm::SetLocationText(const std::string& url)
 {
-    LocationBox->setEditText(Q(url));
+    LocationBox->setEditText(view::ToQString(url));
 }
 
 void TMainForm::SetPageSource(const base::TStringList& body)
@@ -524,7 +520,7 @@ QPixmap TMainForm::PrevButtonGlyph() const
 
 bool TMainForm::OpenInWebBrowser(const std::string& url)
 {
-    if (QDesktopServices::openUrl(QUrl(Q(url))))
+    if (QDesktopServices::openUrl(QUrl(view::ToQString(url))))
         return true;
     m_dialogs.ShowError(this, "Pivrel", "Error launching your default web-browser");
     return false;
@@ -577,7 +573,7 @@ void TMainForm::Edit_CopyExecute()
     }
     // Paragraph ends as the platform clipboard expects them, as the view's own copy makes them.
     std::replace(text.begin(), text.end(), '\r', '\n');
-    QApplication::clipboard()->setText(Q(text));
+    QApplication::clipboard()->setText(view::ToQString(text));
 }
 
 void TMainForm::Edit_SelectAllExecute()

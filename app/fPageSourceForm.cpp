@@ -2,6 +2,8 @@
 
 #include "wml/Charset.h"
 
+#include "view/QtString.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
@@ -97,7 +99,7 @@ void TPageSourceForm::SetSource(const std::string& bytes, const std::string& cha
 {
     m_bytes = bytes;
     const std::string text = wml::DeckTextToUtf8(bytes, charset);
-    RichEdit1->setPlainText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    RichEdit1->setPlainText(view::ToQString(text));
     RichEdit1->moveCursor(QTextCursor::Start);
 }
 

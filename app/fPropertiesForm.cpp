@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "app/LocationLists.h"
+#include "view/QtString.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -23,11 +24,6 @@
 namespace pivrel::app {
 
 namespace {
-
-    QString Q(const std::string& text)
-    {
-        return QString::fromStdString(text);
-    }
 
     template <typename T> T* Named(T* widget, const char* name)
     {
@@ -231,18 +227,18 @@ QWidget* TPropertiesForm::CreateHistoryTab()
 void TPropertiesForm::ToDialog(const TPivrelSettings& settings)
 {
     BoxUseBGImage->setChecked(settings.UseBackImage);
-    EditBGFilename->setText(Q(settings.BackImageFile));
+    EditBGFilename->setText(view::ToQString(settings.BackImageFile));
     RadioBGMode->SetItemIndex(settings.BackImageMode);
     BoxUseButtonText->setChecked(settings.UseButtonTexts);
     Box_Transparent->setChecked(settings.Transparent);
-    EditHomePage->setText(Q(settings.HomePage));
+    EditHomePage->setText(view::ToQString(settings.HomePage));
     SpinMaxHistory->setValue(settings.MaxHistory);
     BoxUseProxy->setChecked(settings.UseProxy);
-    EditProxyAddr->setText(Q(settings.ProxyAddr));
+    EditProxyAddr->setText(view::ToQString(settings.ProxyAddr));
     SpinProxyPort->setValue(settings.ProxyPort);
     BoxUseAuthentication->setChecked(settings.UseAuthentication);
-    EditUserName->setText(Q(settings.UserName));
-    EditPassword->setText(Q(settings.Password));
+    EditUserName->setText(view::ToQString(settings.UserName));
+    EditPassword->setText(view::ToQString(settings.Password));
     BoxAcceptCookies->setChecked(settings.AcceptCookies);
 }
 
@@ -284,12 +280,13 @@ void TPropertiesForm::SpeedButton1Click()
     const std::string chosen = PictureChooser(this, BackgroundStartDir());
     QDir::setCurrent(current);
     if (!chosen.empty())
-        EditBGFilename->setText(Q(chosen));
+        EditBGFilename->setText(view::ToQString(chosen));
 }
 
 std::string TPropertiesForm::ChoosePicture(QWidget* parent, const std::string& startDir)
 {
-    QFileDialog dialog(parent, "Open background", Q(startDir), QString::fromLatin1(kPictureFilter));
+    QFileDialog dialog(
+        parent, "Open background", view::ToQString(startDir), QString::fromLatin1(kPictureFilter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

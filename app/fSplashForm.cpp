@@ -3,6 +3,7 @@
 #include "base/Version.h"
 
 #include "app/fAboutForm.h"
+#include "view/QtString.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -60,9 +61,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     Image1->setObjectName("Image1");
     Image1->setGeometry(kBevel, kBevel, kPictureWidth, kPictureHeight);
     Image1->setPixmap(Picture());
-    Label1 = new QLabel(QString("Version ")
-            + QString::fromUtf8(base::kProductVersion.data(), qsizetype(base::kProductVersion.size())),
-        this);
+    Label1 = new QLabel(QString("Version ") + view::ToQString(base::kProductVersion), this);
     Label1->setObjectName("Label1");
     QFont font("Arial");
     font.setPixelSize(16);

@@ -2,6 +2,7 @@
 
 #include "base/Ascii.h"
 
+#include "view/QtString.h"
 #include "view/RVStyle.h"
 
 #include <QAbstractItemView>
@@ -23,11 +24,6 @@ namespace {
     // The largest point size an input's font may take: nested big elements can raise a card's font
     // without limit.
     constexpr int kMaxInputFontSize = 72;
-
-    QString ToQString(std::string_view text)
-    {
-        return QString::fromUtf8(text.data(), qsizetype(text.size()));
-    }
 
     QRgb ToRgb(base::TColor color)
     {

@@ -3,6 +3,8 @@
 #include "base/Event.h"
 #include "base/Utf8.h"
 
+#include "view/QtString.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
@@ -363,7 +365,7 @@ void TRVPrint::PaintSegment(QPainter& painter, const TRVDrawLineInfo& segment)
         = std::string_view(item.Text).substr(std::size_t(segment.Offs - 1), std::size_t(segment.Length));
     painter.setFont(m_measurer->Font(styleNo));
     painter.setPen(color);
-    painter.drawText(QPoint(x, baseline), QString::fromUtf8(text.data(), qsizetype(text.size())));
+    painter.drawText(QPoint(x, baseline), ToQString(text));
     if (font.StyleEx & rvfsOverlined)
         painter.drawLine(x, y, x + segment.Width - 1, y);
 }

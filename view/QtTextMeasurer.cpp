@@ -1,5 +1,7 @@
 #include "view/QtTextMeasurer.h"
 
+#include "view/QtString.h"
+
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -9,11 +11,6 @@
 namespace pivrel::view {
 
 namespace {
-
-    QString FromUtf8(std::string_view text)
-    {
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
 
     base::TColor ToColor(QRgb rgb)
     {
@@ -35,7 +32,7 @@ TQtTextMeasurer::TQtTextMeasurer(const QFont& font)
 base::TTextSize TQtTextMeasurer::MeasureText(std::string_view text) const
 {
     const QFontMetrics metrics(m_font);
-    return { metrics.horizontalAdvance(FromUtf8(text)), metrics.height() };
+    return { metrics.horizontalAdvance(ToQString(text)), metrics.height() };
 }
 
 void TQtTextMeasurer::DrawText(
@@ -63,7 +60,7 @@ void TQtTextMeasurer::DrawText(
         painter.setFont(m_font);
         painter.setPen(Qt::black);
         const QFontMetrics metrics(m_font);
-        painter.drawText(x - left, y - top + metrics.ascent(), FromUtf8(text));
+        painter.drawText(x - left, y - top + metrics.ascent(), ToQString(text));
     }
     for (int row = top; row < bottom; ++row) {
         for (int column = left; column < right; ++column)
