@@ -1,3 +1,4 @@
+#include "base/Hex.h"
 #include "script/Library.h"
 #include "script/ScriptURL.h"
 
@@ -53,17 +54,6 @@ namespace {
         return Text(out);
     }
 
-    int HexDigit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
     TValue Unescape(const std::string& s)
     {
         std::u32string out;
@@ -72,9 +62,10 @@ namespace {
                 out.push_back(static_cast<unsigned char>(s[i]));
                 continue;
             }
-            if (i + 2 >= s.size() || HexDigit(s[i + 1]) < 0 || HexDigit(s[i + 2]) < 0)
+            if (i + 2 >= s.size() || base::HexDigitValue(s[i + 1]) < 0 || base::HexDigitValue(s[i + 2]) < 0)
                 return TValue::Invalid();
-            out.push_back(static_cast<char32_t>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2])));
+            out.push_back(
+                static_cast<char32_t>(base::HexDigitValue(s[i + 1]) * 16 + base::HexDigitValue(s[i + 2])));
             i += 2;
         }
         return TValue::String(std::move(out));
