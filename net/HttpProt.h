@@ -87,13 +87,13 @@ public:
     static constexpr int kBodyTooLargeStatus = 413;
     static constexpr int kMaxRedirections = 20;
     // The header of one response, and all the headers of a chain of redirections, in bytes.
-    static constexpr std::int64_t kMaxHeaderBytes = 64 * 1024;
+    static constexpr std::int64_t kMaxHeaderBytes = THttpResponseParser::kMaxHeaderBytes;
     static constexpr std::int64_t kMaxChainHeaderBytes = 256 * 1024;
     static constexpr int kDefaultConnectTimeoutMs = 30 * 1000;
     static constexpr int kDefaultIdleTimeoutMs = 60 * 1000;
     static constexpr std::int64_t kDefaultMaxBodySize = 32 * 1024 * 1024;
     // A header line must fit the receive buffer with its line end.
-    static constexpr int kReceiveBufferSize = 8192;
+    static constexpr int kReceiveBufferSize = static_cast<int>(THttpResponseParser::kMaxLineBytes);
     static constexpr int kSendChunkSize = 8193;
 
     explicit THttpCli(base::TEventLoop& loop);
