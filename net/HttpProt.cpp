@@ -17,32 +17,9 @@ namespace {
     // The largest read of body bytes at once.
     constexpr int kBodyReceiveSize = 64 * 1024;
 
-    // A response with more header lines than this is refused, so that a server cannot fill
-    // memory with an endless header.
-    constexpr int kMaxHeaderLines = 1000;
-
     std::string Lower(std::string text)
     {
         return base::AsciiLower(text);
-    }
-
-    std::string Upper(std::string text)
-    {
-        std::transform(text.begin(), text.end(), text.begin(),
-            [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        return text;
-    }
-
-    // The number at the start of text (after blanks); fallback when there is none.
-    std::int64_t LeadingNumber(const std::string& text, std::int64_t fallback)
-    {
-        std::size_t i = text.find_first_not_of(' ');
-        if (i == std::string::npos || !std::isdigit(static_cast<unsigned char>(text[i])))
-            return fallback;
-        std::int64_t value = 0;
-        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-            value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), INT64_C(1) << 53);
-        return value;
     }
 
     std::string CutFragment(const std::string& text)
@@ -53,15 +30,6 @@ namespace {
     bool HoldsLineBreak(const std::string& text)
     {
         return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
-    }
-
-    // A header value without the blanks HTTP allows around it.
-    std::string TrimBlanks(const std::string& text)
-    {
-        const std::size_t first = text.find_first_not_of(" \t");
-        if (first == std::string::npos)
-            return {};
-        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
     }
 
     bool IsRedirection(int status)
@@ -154,14 +122,13 @@ void THttpCli::StartRequest(THttpRequest kind)
 void THttpCli::ResetForRequest(THttpRequest kind)
 {
     ++m_requestSerial;
-    m_response = THttpResponseState {};
     m_chainHeaderBytes = 0;
+    m_parser.Reset();
     m_tunnel = TTunnel::None;
     m_secure = false;
     m_requestKind = kind;
     m_requestDoneError = 0;
     m_closeHandler = TCloseHandler::Normal;
-    m_lineHandler = TLineHandler::None;
     m_docName.clear();
     m_receivedCount = 0;
     m_sentCount = 0;
@@ -171,7 +138,6 @@ void THttpCli::ResetForRequest(THttpRequest kind)
     m_redirecting = false;
     m_responseOver = false;
     m_requestEnded = false;
-    m_receiveBuffer.clear();
     m_location = m_url;
     if (kind == httpPOST) {
         m_sendStart = m_sendStream->tellg();
@@ -299,12 +265,12 @@ void THttpCli::SetReady()
 
 void THttpCli::Restart()
 {
-    m_response = THttpResponseState {};
+    // The headers of a chain of redirections share one budget.
+    m_chainHeaderBytes += m_response.HeaderBytes;
+    m_parser.Reset(kMaxChainHeaderBytes - m_chainHeaderBytes);
     m_tunnel = TTunnel::None;
     m_secure = false;
     m_responseOver = false;
-    m_lineHandler = TLineHandler::None;
-    m_receiveBuffer.clear();
     StartLookup();
 }
 
@@ -454,7 +420,6 @@ void THttpCli::SessionReady()
     Fire(OnSessionConnected, *this);
     if (alive.Expired())
         return;
-    m_lineHandler = TLineHandler::Header;
     ChangeState(httpWaitingHeader);
     if (alive.Expired() || m_state != httpWaitingHeader)
         return;
@@ -571,157 +536,32 @@ void THttpCli::SocketDataAvailable()
         ReadTunnelReply();
         return;
     }
-    if (m_state == httpWaitingHeader || m_state == httpWaitingBody)
+    const bool awaited = m_state == httpWaitingHeader || m_state == httpWaitingBody;
+    if (awaited)
         ArmTimer(m_idleTimeoutMs, "The server did not answer");
-    // Once the header is over nothing is cut into lines: the body is read in large steps and
-    // handed on directly, rather than through the line buffer a few kilobytes at a time.
-    if (m_state == httpWaitingBody && m_receiveBuffer.empty()) {
-        char block[kBodyReceiveSize];
-        const int count = m_socket.Receive(block, kBodyReceiveSize);
-        if (m_requestKind == httpNone || count <= 0 || m_responseOver)
-            return;
-        if (m_lineHandler == TLineHandler::Body)
-            BodyData(block, static_cast<std::size_t>(count));
-        else
-            PostNotice(&THttpCli::SetReady);
-        return;
-    }
-    const int room = kReceiveBufferSize - static_cast<int>(m_receiveBuffer.size());
-    if (room <= 0) {
-        FailResponse(kErrLineTooLong, kLocalFailureStatus, "HTTP line too long");
-        return;
-    }
-    char bytes[kReceiveBufferSize];
-    const int count = m_socket.Receive(bytes, room);
+    // The header comes a line buffer at a time; the body is read in large steps and handed on
+    // directly.
+    char block[kBodyReceiveSize];
+    const int count = m_socket.Receive(block, m_parser.InHeader() ? kReceiveBufferSize : kBodyReceiveSize);
     if (m_requestKind == httpNone || count <= 0 || m_responseOver)
         return;
-    m_receiveBuffer.append(bytes, static_cast<std::size_t>(count));
-    ProcessReceived();
+    if (!awaited) {
+        Fire(OnDataAvailable, *this, 0);
+        return;
+    }
+    m_parser.Feed(block, static_cast<std::size_t>(count));
 }
 
-void THttpCli::ProcessReceived()
+bool THttpCli::HeaderBegin()
 {
     const auto alive = m_alive.Ref();
-    ProcessLines();
-    if (alive.Expired() || m_responseOver)
-        return;
-    // A header line that fills the whole buffer can never end inside it.
-    if (m_state != httpWaitingBody && m_receiveBuffer.size() >= static_cast<std::size_t>(kReceiveBufferSize))
-        FailResponse(kErrLineTooLong, kLocalFailureStatus, "HTTP line too long");
+    Fire(OnHeaderBegin, *this);
+    return !alive.Expired() && !m_responseOver;
 }
 
-void THttpCli::ProcessLines()
+bool THttpCli::HeaderField(const std::string& name, const std::string& value)
 {
-    const auto alive = m_alive.Ref();
-    while (!m_receiveBuffer.empty() && !m_responseOver) {
-        // Once the header has ended, whatever follows in the buffer is body, line ends and all.
-        if (m_state == httpWaitingBody) {
-            DeliverBuffered();
-            return;
-        }
-        std::string line, lineEnd;
-        if (!TakeLine(line, lineEnd))
-            return;
-        if (m_state != httpWaitingHeader)
-            Fire(OnDataAvailable, *this, 0);
-        else if (m_lineHandler == TLineHandler::Header)
-            HeaderLine(line, lineEnd);
-        else
-            PostNotice(&THttpCli::SetReady);
-        if (alive.Expired())
-            return;
-    }
-}
-
-bool THttpCli::TakeLine(std::string& line, std::string& lineEnd)
-{
-    const std::size_t end = m_receiveBuffer.find('\n');
-    if (end == std::string::npos)
-        return false;
-    line = m_receiveBuffer.substr(0, end);
-    lineEnd = "\n";
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-        lineEnd = "\r\n";
-    }
-    m_receiveBuffer.erase(0, end + 1);
-    return true;
-}
-
-void THttpCli::DeliverBuffered()
-{
-    std::string block;
-    block.swap(m_receiveBuffer);
-    if (m_lineHandler == TLineHandler::Body)
-        BodyData(block.data(), block.size());
-    else
-        PostNotice(&THttpCli::SetReady);
-}
-
-void THttpCli::HeaderLine(const std::string& line, const std::string& lineEnd)
-{
-    const auto alive = m_alive.Ref();
-    if (m_response.HeaderLineCount == 0) {
-        // Each response states its own type; one without Content-Type has none.
-        m_response.ContentType.clear();
-        Fire(OnHeaderBegin, *this);
-        if (alive.Expired())
-            return;
-    }
-    m_response.HeaderBytes += static_cast<std::int64_t>(line.size() + lineEnd.size());
-    m_chainHeaderBytes += static_cast<std::int64_t>(line.size() + lineEnd.size());
-    if (++m_response.HeaderLineCount > kMaxHeaderLines || m_response.HeaderBytes > kMaxHeaderBytes
-        || m_chainHeaderBytes > kMaxChainHeaderBytes) {
-        FailResponse(kErrLineTooLong, kLocalFailureStatus, "HTTP header too long");
-        return;
-    }
-    if (Upper(line.substr(0, 6)) == "<HTML>") {
-        if (m_response.ContentType.empty())
-            m_response.ContentType = "text/html";
-        StartBody();
-        if (alive.Expired() || m_responseOver)
-            return;
-        const std::string first = line + lineEnd;
-        BodyData(first.data(), first.size());
-        return;
-    }
-    if (line.empty()) {
-        HeaderEnd();
-        return;
-    }
-    m_response.ResponseHeader.push_back(line);
-    StatusOrField(line);
-    Fire(OnHeaderData, *this);
-    if (alive.Expired() || m_response.StatusCode < 400 || m_responseOver)
-        return;
-    // The body of a failed request is not read.
-    m_responseOver = true;
-    m_receiveBuffer.clear();
-    EndConnection();
-}
-
-void THttpCli::StatusOrField(const std::string& line)
-{
-    const std::string version = line.substr(0, 8);
-    if (version == "HTTP/1.0" || version == "HTTP/1.1") {
-        m_response.StatusCode = static_cast<int>(LeadingNumber(line.size() > 9 ? line.substr(9, 3) : "", 0));
-        m_response.ReasonPhrase = line.size() > 13 ? line.substr(13) : "";
-        return;
-    }
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos)
-        return;
-    HeaderField(Lower(line.substr(0, colon)), TrimBlanks(line.substr(colon + 1)));
-}
-
-void THttpCli::HeaderField(const std::string& name, const std::string& value)
-{
-    if (name == "location") {
-        m_response.LocationValue = value;
-        m_response.HasLocation = true;
-    } else if (name == "content-length") {
-        m_response.ContentLength = LeadingNumber(value, -1);
-    } else if (name == "content-range") {
+    if (name == "content-range") {
         const std::size_t dash = value.find('-');
         m_contentRangeBegin = dash != std::string::npos && dash > 6 ? value.substr(6, dash - 6) : "";
         if (dash == std::string::npos) {
@@ -731,80 +571,111 @@ void THttpCli::HeaderField(const std::string& name, const std::string& value)
             m_contentRangeEnd
                 = value.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
         }
-    } else if (name == "content-type") {
-        m_response.ContentType = Lower(value);
-    } else if (name == "www-authenticate") {
-        m_response.AuthenticateLines.push_back(value);
     } else if (name == "set-cookie") {
+        const auto alive = m_alive.Ref();
         bool accept = true;
         Fire(OnCookie, *this, value, accept);
+        return !alive.Expired() && !m_responseOver;
     }
+    return true;
 }
 
-void THttpCli::HeaderEnd()
+bool THttpCli::HeaderLine()
 {
+    const auto alive = m_alive.Ref();
+    Fire(OnHeaderData, *this);
+    if (alive.Expired() || m_responseOver)
+        return false;
+    if (m_response.StatusCode < 400)
+        return true;
+    // The body of a failed request is not read.
+    m_responseOver = true;
+    EndConnection();
+    return false;
+}
+
+bool THttpCli::HeaderEnd(bool headerless)
+{
+    if (headerless)
+        return StartBody();
     const auto alive = m_alive.Ref();
     m_redirecting = m_response.HasLocation && IsRedirection(m_response.StatusCode);
     if (m_redirecting && !FollowLocation(m_response.LocationValue))
-        return;
+        return false;
     if (!m_redirecting) {
         const std::size_t dot = m_docName.rfind('.');
         if (dot != std::string::npos && Lower(m_docName.substr(dot)) == ".exe"
             && m_response.ContentType == "text/html")
             m_docName = m_docName.substr(0, dot) + ".htm";
-        StartBody();
-        return;
+        return StartBody();
     }
     Fire(OnHeaderEnd, *this);
     if (alive.Expired() || m_responseOver)
-        return;
-    m_receiveBuffer.clear();
+        return false;
     m_bodyChunkCount = 0;
     if (++m_redirectionCount > kMaxRedirections) {
         FailResponse(kErrTooManyRedirections, kLocalFailureStatus, "Too many redirections");
-        return;
+        return false;
     }
     PrepareRedirectedRequest();
     // The body of the redirecting response is dropped with its connection.
     m_responseOver = true;
     m_closeHandler = TCloseHandler::Redirection;
     EndConnection();
+    return false;
 }
 
-void THttpCli::StartBody()
+bool THttpCli::StartBody()
 {
     const auto alive = m_alive.Ref();
     ChangeState(httpWaitingBody);
     if (alive.Expired())
-        return;
-    m_lineHandler = TLineHandler::Body;
+        return false;
     Fire(OnHeaderEnd, *this);
+    return !alive.Expired() && !m_responseOver;
 }
 
-void THttpCli::BodyData(const char* data, std::size_t len)
+bool THttpCli::Body(const char* data, std::size_t len)
 {
-    if (m_responseOver || len == 0)
-        return;
+    return BodyData(data, len);
+}
+
+void THttpCli::Refused(const std::string& reason)
+{
+    FailResponse(kErrLineTooLong, kLocalFailureStatus, reason);
+}
+
+bool THttpCli::BodyData(const char* data, std::size_t len)
+{
+    if (m_responseOver)
+        return false;
+    if (len == 0)
+        return true;
     if (m_receivedCount + static_cast<std::int64_t>(len) > m_maxBodySize) {
         FailResponse(kErrBodyTooLarge, kBodyTooLargeStatus,
             "Document too large (more than " + std::to_string(m_maxBodySize) + " bytes)");
-        return;
+        return false;
     }
     const auto alive = m_alive.Ref();
     if (m_bodyChunkCount == 0) {
         Fire(OnDocBegin, *this);
         if (alive.Expired())
-            return;
+            return false;
     }
     ++m_bodyChunkCount;
     m_receivedCount += static_cast<std::int64_t>(len);
     Fire(OnDocData, *this, data, static_cast<int>(len));
-    if (alive.Expired() || m_responseOver || m_docStream == nullptr)
-        return;
+    if (alive.Expired() || m_responseOver)
+        return false;
+    if (m_docStream == nullptr)
+        return true;
     m_docStream->write(data, static_cast<std::streamsize>(len));
     // A document cut short by a full disk must not pass for a whole one.
-    if (!*m_docStream)
+    if (!*m_docStream) {
         FailResponse(kErrWriteFailed, kLocalFailureStatus, "Can't write the document");
+        return false;
+    }
+    return !alive.Expired();
 }
 
 void THttpCli::FailResponse(int error, int status, const std::string& reason)
@@ -813,7 +684,6 @@ void THttpCli::FailResponse(int error, int status, const std::string& reason)
     m_response.StatusCode = status;
     m_response.ReasonPhrase = reason;
     m_responseOver = true;
-    m_receiveBuffer.clear();
     m_closeHandler = TCloseHandler::Normal;
     EndConnection();
 }
@@ -899,16 +769,7 @@ std::string THttpCli::IncompleteReason(int closeError) const
     if (closeError != 0)
         return "The connection broke before the document was complete ("
             + (closeError == kTlsFailure ? m_socket.TlsFailureReason() : WSocketErrorDesc(closeError)) + ")";
-    if (m_response.StatusCode == 0 && m_bodyChunkCount == 0)
-        return "The server closed the connection without an answer";
-    if (m_state == httpWaitingHeader)
-        return "The server closed the connection inside the header";
-    const int status = m_response.StatusCode;
-    const bool bodyless = status == 204 || status == 304 || (status >= 100 && status < 200);
-    if (!bodyless && m_response.ContentLength >= 0 && m_receivedCount < m_response.ContentLength)
-        return "The document is incomplete: " + std::to_string(m_receivedCount) + " of "
-            + std::to_string(m_response.ContentLength) + " bytes arrived";
-    return {};
+    return m_parser.CloseReason();
 }
 
 void THttpCli::NormalClose()
@@ -960,7 +821,6 @@ void THttpCli::Abort()
     m_response.ReasonPhrase = "Connection aborted on request";
     m_requestDoneError = kErrAborted;
     m_responseOver = true;
-    m_receiveBuffer.clear();
     m_closeHandler = TCloseHandler::Normal;
     if (wasLookup || m_socket.State() == wsClosed)
         NormalClose();
@@ -971,43 +831,6 @@ void THttpCli::Abort()
     // Notices the aborted request left in the queue must not touch the next one.
     ++m_requestSerial;
     ChangeState(httpReady);
-}
-
-// Test seam
-
-void THttpCli::StartResponseForTest(THttpRequest kind)
-{
-    if (m_state != httpReady)
-        throw EHttpException("HTTP component is busy", kErrBusy);
-    if (kind == httpPOST && m_sendStream == nullptr)
-        kind = httpGET;
-    ResetForRequest(kind);
-    SetUpTarget();
-    m_connected = true;
-    m_lineHandler = TLineHandler::Header;
-    ChangeState(httpWaitingHeader);
-}
-
-void THttpCli::ReceiveForTest(std::string_view bytes)
-{
-    const auto alive = m_alive.Ref();
-    while (!bytes.empty() && !alive.Expired() && !m_responseOver && m_requestKind != httpNone) {
-        const std::size_t room
-            = kReceiveBufferSize - std::min<std::size_t>(m_receiveBuffer.size(), kReceiveBufferSize);
-        if (room == 0) {
-            FailResponse(kErrLineTooLong, kLocalFailureStatus, "HTTP line too long");
-            return;
-        }
-        const std::size_t taken = std::min(room, bytes.size());
-        m_receiveBuffer.append(bytes.substr(0, taken));
-        bytes.remove_prefix(taken);
-        ProcessReceived();
-    }
-}
-
-void THttpCli::CloseForTest()
-{
-    SocketSessionClosed(0);
 }
 
 // Timeouts

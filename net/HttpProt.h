@@ -3,6 +3,7 @@
 #include "base/EventLoop.h"
 #include "base/StringList.h"
 #include "base/WeakRef.h"
+#include "net/HttpResponseParser.h"
 #include "net/WSocket.h"
 
 #include <cstdint>
@@ -48,22 +49,6 @@ private:
 
 class THttpCli;
 
-// What one response said. It starts afresh with every response, so that nothing of a
-// redirection's answer (or of the previous request's) passes for part of the next.
-struct THttpResponseState {
-    int StatusCode = 0;
-    std::string ReasonPhrase;
-    std::int64_t ContentLength = -1;
-    std::string ContentType;
-    base::TStringList ResponseHeader;
-    base::TStringList AuthenticateLines;
-    // The Location value, followed only when the status is a redirection.
-    std::string LocationValue;
-    bool HasLocation = false;
-    int HeaderLineCount = 0;
-    std::int64_t HeaderBytes = 0;
-};
-
 using THttpNotifyEvent = std::function<void(THttpCli& sender)>;
 using TDocDataEvent = std::function<void(THttpCli& sender, const char* buffer, int len)>;
 using THttpCommandEvent = std::function<void(THttpCli& sender, const std::string& line)>;
@@ -80,7 +65,7 @@ using THttpTraceEvent = std::function<void(THttpCli& sender, const std::string& 
 //
 // Failures the client finds itself end the request like a failed connection: StatusCode and
 // ReasonPhrase say what happened and RequestDoneError holds one of the codes below.
-class THttpCli
+class THttpCli : private IHttpResponseSink
 {
 public:
     // Raised at once by Get, Post and StartRequest.
@@ -102,17 +87,17 @@ public:
     static constexpr int kBodyTooLargeStatus = 413;
     static constexpr int kMaxRedirections = 20;
     // The header of one response, and all the headers of a chain of redirections, in bytes.
-    static constexpr std::int64_t kMaxHeaderBytes = 64 * 1024;
+    static constexpr std::int64_t kMaxHeaderBytes = THttpResponseParser::kMaxHeaderBytes;
     static constexpr std::int64_t kMaxChainHeaderBytes = 256 * 1024;
     static constexpr int kDefaultConnectTimeoutMs = 30 * 1000;
     static constexpr int kDefaultIdleTimeoutMs = 60 * 1000;
     static constexpr std::int64_t kDefaultMaxBodySize = 32 * 1024 * 1024;
     // A header line must fit the receive buffer with its line end.
-    static constexpr int kReceiveBufferSize = 8192;
+    static constexpr int kReceiveBufferSize = static_cast<int>(THttpResponseParser::kMaxLineBytes);
     static constexpr int kSendChunkSize = 8193;
 
     explicit THttpCli(base::TEventLoop& loop);
-    ~THttpCli();
+    ~THttpCli() override;
     THttpCli(const THttpCli&) = delete;
     THttpCli& operator=(const THttpCli&) = delete;
 
@@ -285,14 +270,6 @@ public:
 
     bool Connected() const { return m_connected; }
 
-    // Runs the response handling on bytes handed in directly, without a connection, so that
-    // fuzzers and tests reach the parsing alone: StartResponseForTest puts the client where a
-    // fresh connection leaves it, ReceiveForTest feeds bytes as the socket would, and
-    // CloseForTest ends the response as the server's close would.
-    void StartResponseForTest(THttpRequest kind = httpGET);
-    void ReceiveForTest(std::string_view bytes);
-    void CloseForTest();
-
     THttpNotifyEvent OnStateChange;
     THttpNotifyEvent OnSessionConnected;
     THttpNotifyEvent OnRequestHeaderBegin;
@@ -316,7 +293,6 @@ public:
     THttpTraceEvent OnTrace;
 
 private:
-    enum class TLineHandler { None, Header, Body };
     enum class TCloseHandler { Normal, Redirection };
 
     void RunRequest(THttpRequest kind);
@@ -354,16 +330,16 @@ private:
     std::int64_t SendStreamSize();
     void SendNextChunk();
 
-    void ProcessReceived();
-    void ProcessLines();
-    bool TakeLine(std::string& line, std::string& lineEnd);
-    void HeaderLine(const std::string& line, const std::string& lineEnd);
-    void StatusOrField(const std::string& line);
-    void HeaderField(const std::string& name, const std::string& value);
-    void HeaderEnd();
-    void StartBody();
-    void BodyData(const char* data, std::size_t len);
-    void DeliverBuffered();
+    // What the response parser finds.
+    bool HeaderBegin() override;
+    bool HeaderField(const std::string& name, const std::string& value) override;
+    bool HeaderLine() override;
+    bool HeaderEnd(bool headerless) override;
+    bool Body(const char* data, std::size_t len) override;
+    void Refused(const std::string& reason) override;
+    bool StartBody();
+    // False once the response is no longer to be read.
+    bool BodyData(const char* data, std::size_t len);
     void EndConnection();
     void FailResponse(int error, int status, const std::string& reason);
 
@@ -395,7 +371,6 @@ private:
     std::string m_location;
     bool m_connected = false;
     THttpRequest m_requestKind = httpNone;
-    std::string m_receiveBuffer;
     bool m_sendAllowed = false;
     std::string m_url;
     std::string m_requestTarget;
@@ -406,7 +381,9 @@ private:
     std::string m_accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
     std::time_t m_modifiedSince = 0;
     bool m_noCache = false;
-    THttpResponseState m_response;
+    THttpResponseParser m_parser { *this };
+    // The state of the latest response, which the parser fills and every response resets.
+    THttpResponseState& m_response = m_parser.Response();
     std::int64_t m_chainHeaderBytes = 0;
     std::string m_caFile;
     int m_connectTimeoutMs = kDefaultConnectTimeoutMs;
@@ -429,7 +406,6 @@ private:
     std::istream* m_sendStream = nullptr;
     std::istream::pos_type m_sendStart = 0;
     int m_requestDoneError = 0;
-    TLineHandler m_lineHandler = TLineHandler::None;
     TCloseHandler m_closeHandler = TCloseHandler::Normal;
     int m_bodyChunkCount = 0;
     int m_redirectionCount = 0;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 #include "tests/support/LoopbackHttpServer.h"
 
@@ -523,113 +524,66 @@ namespace {
         early.StartRequest(httpGET);
     }
 
-    // Response parsing alone, without a connection.
-    class HttpResponseTest : public ::testing::Test
+    TEST_F(HttpCliTest, HeaderFieldsReachTheClient)
     {
-    protected:
-        void Feed(const std::string& bytes, std::size_t chunk = 0)
-        {
-            m_cli.SetDocStream(&m_body);
-            m_cli.StartResponseForTest();
-            if (chunk == 0)
-                chunk = bytes.size() + 1;
-            for (std::size_t i = 0; i < bytes.size(); i += chunk)
-                m_cli.ReceiveForTest(std::string_view(bytes).substr(i, chunk));
-            m_cli.CloseForTest();
-            // The ready notice comes from the loop.
-            for (int i = 0; i < 3; ++i)
-                m_loop.ProcessPending();
-            ASSERT_EQ(m_cli.State(), httpReady);
-        }
-
-        base::TPollEventLoop m_loop;
-        THttpCli m_cli { m_loop };
-        std::ostringstream m_body;
-    };
-
-    TEST_F(HttpResponseTest, ChunkBoundariesDoNotChangeTheResult)
-    {
-        const std::string response = "HTTP/1.1 200 Fine\r\nContent-Type: TEXT/plain\r\nContent-Range: bytes "
-                                     "10-20/300\nSet-Cookie: a=b\r\n\r\nline1\r\nline2\nrest";
-        for (std::size_t chunk : { 0u, 1u, 2u, 7u, 64u }) {
-            m_body.str("");
-            std::vector<std::string> cookies;
-            m_cli.OnCookie = [&](THttpCli&, const std::string& data, bool& accept) {
-                EXPECT_TRUE(accept);
-                cookies.push_back(data);
-            };
-            Feed(response, chunk);
-            EXPECT_EQ(m_cli.StatusCode(), 200) << chunk;
-            EXPECT_EQ(m_cli.ReasonPhrase(), "Fine") << chunk;
-            EXPECT_EQ(m_cli.ContentType(), "text/plain") << chunk;
-            EXPECT_EQ(m_cli.ContentRangeBegin(), "10") << chunk;
-            EXPECT_EQ(m_cli.ContentRangeEnd(), "20") << chunk;
-            EXPECT_EQ(cookies, std::vector<std::string> { "a=b" }) << chunk;
-            EXPECT_EQ(m_body.str(), "line1\r\nline2\nrest") << chunk;
-            EXPECT_EQ(m_cli.ResponseHeader().size(), 4u) << chunk;
-        }
+        std::vector<std::string> cookies;
+        m_cli.OnCookie = [&](THttpCli&, const std::string& data, bool& accept) {
+            EXPECT_TRUE(accept);
+            cookies.push_back(data);
+        };
+        TScriptedResponse split;
+        split.Chunks = { "HTTP/1.1 200 Fine\r\nContent-Type: TEXT/plain\r\nContent-Ra",
+            "nge: bytes 10-20/300\nSet-", "Cookie: a=b\r\n\r\nline1\r\nline2\nrest" };
+        m_server.AddResponse(split);
+        m_cli.SetURL(m_server.Url("/r"));
+        ASSERT_EQ(GetCode(), 0) << m_message;
+        EXPECT_EQ(m_cli.ReasonPhrase(), "Fine");
+        EXPECT_EQ(m_cli.ContentType(), "text/plain");
+        EXPECT_EQ(m_cli.ContentRangeBegin(), "10");
+        EXPECT_EQ(m_cli.ContentRangeEnd(), "20");
+        EXPECT_EQ(cookies, std::vector<std::string> { "a=b" });
+        EXPECT_EQ(m_body.str(), "line1\r\nline2\nrest");
+        EXPECT_EQ(m_cli.ResponseHeader().size(), 4u);
     }
 
-    TEST_F(HttpResponseTest, OddHeaderLines)
-    {
-        struct Case {
-            std::string header;
-            int status;
-            std::string reason;
-            std::string contentType;
-            std::int64_t contentLength;
-        };
-
-        const Case cases[] = {
-            { "HTTP/1.0 200 OK\r\nContent-Type:text/x\r\n", 200, "OK", "text/x", -1 },
-            { "HTTP/1.0 200 OK\r\nContent-Type: \t text/y \t\r\n", 200, "OK", "text/y", -1 },
-            { "HTTP/1.0 2xx\r\nContent-Length: abc\r\n", 2, "", "", -1 },
-            { "HTTP/1.0\r\nContent-Length: 12345678901234567890\r\n", 404,
-                "The document is incomplete: 1 of 9007199254740992 bytes arrived", "", INT64_C(1) << 53 },
-            { "HTTP/2 200 OK\r\nContent-Type: a\r\n", 0, "", "a", -1 },
-            { "HTTP/1.1 301\r\n:\r\n: x\r\nno colon\r\n", 301, "", "", -1 },
-            { "\r\n", 0, "", "", -1 },
-            { "http/1.0 500 lower\r\n", 0, "", "", -1 },
-        };
-        for (const Case& c : cases) {
-            m_body.str("");
-            Feed(c.header + "\r\nB");
-            EXPECT_EQ(m_cli.StatusCode(), c.status) << c.header;
-            EXPECT_EQ(m_cli.ReasonPhrase(), c.reason) << c.header;
-            EXPECT_EQ(m_cli.ContentType(), c.contentType) << c.header;
-            EXPECT_EQ(m_cli.ContentLength(), c.contentLength) << c.header;
-        }
-    }
-
-    TEST_F(HttpResponseTest, ErrorStatusInTheSameBlockAsItsBodyDeliversNothing)
+    TEST_F(HttpCliTest, ErrorStatusInTheSameBlockAsItsBodyDeliversNothing)
     {
         int docBegins = 0;
         m_cli.OnDocBegin = [&](THttpCli&) { ++docBegins; };
-        Feed("HTTP/1.0 403 Forbidden\r\nContent-Type: text/html\r\n\r\nsecret body");
-        EXPECT_EQ(m_cli.StatusCode(), 403);
+        TScriptedResponse oneBlock;
+        oneBlock.Chunks = { "HTTP/1.0 403 Forbidden\r\nContent-Type: text/html\r\n\r\nsecret body" };
+        m_server.AddResponse(oneBlock);
+        m_cli.SetURL(m_server.Url("/"));
+        EXPECT_EQ(GetCode(), 403);
         EXPECT_EQ(m_body.str(), "");
         EXPECT_EQ(docBegins, 0);
     }
 
-    TEST_F(HttpResponseTest, EndlessHeaderIsRefused)
+    TEST_F(HttpCliTest, EndlessHeaderIsRefused)
     {
-        std::string header = "HTTP/1.0 200 OK\r\n";
+        TScriptedResponse endless;
+        endless.Chunks = { "HTTP/1.0 200 OK\r\n" };
         for (int i = 0; i < 5000; ++i)
-            header += "X: y\r\n";
-        Feed(header + "\r\nbody", 4096);
-        EXPECT_EQ(m_cli.StatusCode(), 404);
-        EXPECT_EQ(m_cli.ReasonPhrase(), "HTTP header too long");
+            endless.Chunks[0] += "X: y\r\n";
+        endless.Chunks[0] += "\r\nbody";
+        m_server.AddResponse(endless);
+        m_cli.SetURL(m_server.Url("/"));
+        EXPECT_EQ(GetCode(), THttpCli::kLocalFailureStatus);
+        EXPECT_EQ(m_message, "HTTP header too long");
+        EXPECT_EQ(m_cli.RequestDoneError(), THttpCli::kErrLineTooLong);
         EXPECT_LE(m_cli.ResponseHeader().size(), 1000u);
         EXPECT_EQ(m_body.str(), "");
     }
 
-    TEST_F(HttpResponseTest, ExeDocumentServedAsHtmlIsRenamed)
+    TEST_F(HttpCliTest, ExeDocumentServedAsHtmlIsRenamed)
     {
-        m_cli.SetURL("http://h/cgi/Run.EXE");
-        Feed("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nx");
+        m_server.AddResponse(MakeResponse("HTTP/1.0 200 OK", { "Content-Type: text/html" }, "x"));
+        m_server.AddResponse(MakeResponse("HTTP/1.0 200 OK", { "Content-Type: text/plain" }, "x"));
+        m_cli.SetURL(m_server.Url("/cgi/Run.EXE"));
+        ASSERT_EQ(GetCode(), 0) << m_message;
         EXPECT_EQ(m_cli.DocName(), "Run.htm");
-        m_cli.SetURL("http://h/cgi/run.exe");
-        Feed("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nx");
+        m_cli.SetURL(m_server.Url("/cgi/run.exe"));
+        ASSERT_EQ(GetCode(), 0) << m_message;
         EXPECT_EQ(m_cli.DocName(), "run.exe");
     }
 
