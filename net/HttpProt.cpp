@@ -17,11 +17,6 @@ namespace {
     // The largest read of body bytes at once.
     constexpr int kBodyReceiveSize = 64 * 1024;
 
-    std::string Lower(std::string text)
-    {
-        return base::AsciiLower(text);
-    }
-
     std::string CutFragment(const std::string& text)
     {
         return text.substr(0, text.find('#'));
@@ -48,7 +43,7 @@ namespace {
         if (scheme.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.")
             != std::string::npos)
             return {};
-        return Lower(scheme);
+        return base::AsciiLower(scheme);
     }
 
 } // namespace
@@ -164,7 +159,7 @@ void THttpCli::SetUpTarget()
     m_docName = DocNameFromPath(m_targetPath);
     if (m_targetPath.empty())
         m_targetPath = "/";
-    m_targetScheme = Lower(m_targetScheme);
+    m_targetScheme = base::AsciiLower(m_targetScheme);
     UpdateRoute();
     if (ownCredentials || m_credentialOrigin.empty())
         m_credentialOrigin = Origin();
@@ -197,7 +192,7 @@ std::string THttpCli::DefaultPort() const
 
 std::string THttpCli::Origin() const
 {
-    return m_targetScheme + "://" + Lower(m_targetHost) + ":"
+    return m_targetScheme + "://" + base::AsciiLower(m_targetHost) + ":"
         + (m_targetPort.empty() ? DefaultPort() : m_targetPort);
 }
 
@@ -604,7 +599,7 @@ bool THttpCli::HeaderEnd(bool headerless)
         return false;
     if (!m_redirecting) {
         const std::size_t dot = m_docName.rfind('.');
-        if (dot != std::string::npos && Lower(m_docName.substr(dot)) == ".exe"
+        if (dot != std::string::npos && base::AsciiLower(m_docName.substr(dot)) == ".exe"
             && m_response.ContentType == "text/html")
             m_docName = m_docName.substr(0, dot) + ".htm";
         return StartBody();
@@ -711,7 +706,7 @@ bool THttpCli::FollowLocation(const std::string& value)
         target = m_targetScheme + ":" + target;
     if (target.find("://") != std::string::npos) {
         const THttpUrlParts parts = SplitURL(target);
-        m_targetScheme = Lower(parts.Scheme);
+        m_targetScheme = base::AsciiLower(parts.Scheme);
         m_targetHost = parts.Host;
         m_targetPort = parts.Port;
         m_targetPath = parts.Path.empty() ? "/" : parts.Path;
