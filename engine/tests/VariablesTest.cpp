@@ -206,6 +206,22 @@ namespace {
         EXPECT_EQ(browser.GetVariable("extra"), "");
     }
 
+    // Setting and reading variables walks every record of the deck: the records that hold none
+    // must stay without a variable block, or a large deck would grow by one block a record.
+    TEST(Variables, RecordsWithoutVariablesGainNoBlock)
+    {
+        TWMLBrowser browser;
+        TDeckBuilder(browser).Card("c1").Text("one").Input("a", "1").Card("c2").Text("two");
+        browser.SetVariable("a", "2");
+        browser.SetVariable("b", "3");
+        EXPECT_EQ(browser.GetVariable("a"), "2");
+        EXPECT_EQ(browser.ExpandText("$(b)$(c)"), "3");
+        const auto& cards = browser.WMLDeck.CardList;
+        EXPECT_FALSE(cards[0].Card->Elements[0].Object->VarObject.Exists());
+        EXPECT_FALSE(cards[1].Card->Elements[0].Object->VarObject.Exists());
+        EXPECT_EQ(cards[0].Card->Elements[1].Object->VarObject->VarValue, "2");
+    }
+
     TEST(Variables, SameNamedHoldersAreOneVariableWithOneValue)
     {
         TWMLBrowser browser;
