@@ -56,7 +56,7 @@ namespace {
         if (const auto* select = record.AsIf<TWMLSelect>())
             return Joined({ Binding(select->GetVarName(), select->GetVarValue()),
                 Binding(select->GetIVarName(), select->GetIVarValue()),
-                std::to_string(select->VarObject.NameList.size()) + " options" });
+                std::to_string(select->VarObject->NameList.size()) + " options" });
         if (const auto* post = record.AsIf<TWMLPostVariable>())
             return Binding(post->Name, post->Value);
         if (const auto* version = record.AsIf<TWMLPivrelVersion>())
@@ -72,7 +72,7 @@ namespace {
             if (!entry.Card)
                 continue;
             for (const TWMLElement& element : entry.Card->Elements) {
-                if (!element.Object || element.Object->VarObject.PostVariable)
+                if (!element.Object || element.Object->VarObject->PostVariable)
                     continue;
                 for (const std::string& name :
                     { element.Object->GetVarName(), element.Object->GetIVarName() }) {

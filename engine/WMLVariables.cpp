@@ -313,11 +313,11 @@ std::string TWMLBrowser::GetVariable(std::string_view name) const
         return found->second;
     std::optional<std::string> value;
     ForEachRecord(WMLDeck, [&](const wml::TWMLObject& record) {
-        if (value || record.GetVarName().empty() || record.VarObject.PostVariable)
+        if (value || record.GetVarName().empty() || record.VarObject->PostVariable)
             return;
-        if (record.VarObject.VarName == name)
+        if (record.VarObject->VarName == name)
             value = record.GetVarValue();
-        else if (record.VarObject.iVarName == name)
+        else if (record.VarObject->iVarName == name)
             value = record.GetIVarValue();
     });
     return value.value_or(std::string());
@@ -329,7 +329,7 @@ bool TWMLBrowser::IsKnownVariable(std::string_view name) const
         return true;
     bool known = false;
     ForEachRecord(WMLDeck, [&](const wml::TWMLObject& record) {
-        const wml::TWMLVariable& variable = record.VarObject;
+        const wml::TWMLVariable& variable = *record.VarObject;
         if (!record.GetVarName().empty() && !variable.PostVariable
             && (variable.VarName == name || variable.iVarName == name))
             known = true;
@@ -344,9 +344,9 @@ void TWMLBrowser::SetVariable(std::string_view name, std::string_view value)
     m_context.insert_or_assign(std::string(name), std::string(value));
     // Post fields are not variables: their values are what the deck wrote.
     ForEachRecord(WMLDeck, [&](wml::TWMLObject& record) {
-        wml::TWMLVariable& variable = record.VarObject;
-        if (record.GetVarName().empty() || variable.PostVariable)
+        if (record.GetVarName().empty() || record.VarObject->PostVariable)
             return;
+        wml::TWMLVariable& variable = record.VarObject.Edit();
         if (variable.VarName == name) {
             variable.VarValue = value;
             variable.DefaultValue = value;
@@ -384,9 +384,9 @@ void TWMLBrowser::ApplyContextToDeck()
     if (m_context.empty())
         return;
     ForEachRecord(WMLDeck, [this](wml::TWMLObject& record) {
-        wml::TWMLVariable& variable = record.VarObject;
-        if (record.GetVarName().empty() || variable.PostVariable)
+        if (record.GetVarName().empty() || record.VarObject->PostVariable)
             return;
+        wml::TWMLVariable& variable = record.VarObject.Edit();
         if (const auto found = m_context.find(variable.VarName); found != m_context.end()) {
             variable.VarValue = found->second;
             variable.DefaultValue = found->second;
@@ -403,7 +403,7 @@ void TWMLBrowser::SeedContext(const wml::TWMLCard& card)
     // A variable the context lacks takes the initial value of the card's input or list, as the
     // card shows it.
     for (const wml::TWMLElement& element : card.Elements) {
-        if (!element.Object || element.Object->VarObject.PostVariable)
+        if (!element.Object || element.Object->VarObject->PostVariable)
             continue;
         const wml::TWMLObject& record = *element.Object;
         if (record.Class() == wml::TWMLClass::Input && !FitsItsFormat(record))

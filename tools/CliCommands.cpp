@@ -399,7 +399,7 @@ namespace {
         json.Int("Alignment", static_cast<int>(element.Alignment));
         fonts.Append(json.Key("TextFont"), element.TextFont);
         AppendOwnFields(json, element);
-        AppendVariable(json.Key("VarObject"), element.VarObject);
+        AppendVariable(json.Key("VarObject"), *element.VarObject);
         json.Close();
     }
 

@@ -390,7 +390,7 @@ TVariableResolver TCardRenderer::MakeResolver(
     std::int32_t cardIndex, std::size_t elementIndex, wml::TWMLObject& element) const
 {
     return [state = std::weak_ptr<TState>(m_state), generation = m_state->Generation, cardIndex, elementIndex,
-               variable = &element.VarObject]() -> wml::TWMLVariable* {
+               block = &element.VarObject]() -> wml::TWMLVariable* {
         const std::shared_ptr<TState> alive = state.lock();
         if (!alive || alive->Generation != generation || alive->Browser == nullptr)
             return nullptr;
@@ -403,7 +403,7 @@ TVariableResolver TCardRenderer::MakeResolver(
         const wml::TWMLElementList& elements = cards[std::size_t(cardIndex)].Card->Elements;
         if (elementIndex >= elements.size() || !elements[elementIndex].Object)
             return nullptr;
-        return &elements[elementIndex].Object->VarObject == variable ? variable : nullptr;
+        return &elements[elementIndex].Object->VarObject == block ? &block->Edit() : nullptr;
     };
 }
 
@@ -630,7 +630,7 @@ std::optional<TFoundLink> TCardRenderer::FindLinkByJumpID(const wml::TWMLDeck& d
         if (link.JumpID == jumpNo
             || (picture != nullptr && ShowsTextBeside(link, *picture) && link.JumpID + 1 == jumpNo)) {
             return TFoundLink { link.Link, link.Post, wml::LinkPostFields(elements, i), link.Refresh,
-                link.VarObject.SetVarNames, link.VarObject.SetVarValues };
+                link.VarObject->SetVarNames, link.VarObject->SetVarValues };
         }
     }
     return std::nullopt;

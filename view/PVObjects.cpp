@@ -149,7 +149,7 @@ void TPVBtn::Build(wml::TWMLBtn& element, const TTextExpander& expand, const QPi
     setToolTip(ToQString(caption));
     m_link = element.Link;
     setText(ToQString(caption));
-    SetVarObject(&element.VarObject);
+    SetVarObject(&element.VarObject.Edit());
     m_doRefresh = element.Refresh;
     m_post = element.Post;
     m_postFields = element.PostFields;
@@ -173,7 +173,7 @@ TPVInput::TPVInput(QWidget* parent)
 void TPVInput::Build(wml::TWMLInput& element, const TTextExpander& expand)
 {
     const QSignalBlocker blocker(this);
-    const wml::TWMLVariable& variable = element.VarObject;
+    const wml::TWMLVariable& variable = *element.VarObject;
     VarName = variable.VarName;
     VarValue = variable.VarValue.empty() ? variable.DefaultValue : variable.VarValue;
     if (element.Password) {
@@ -206,7 +206,7 @@ void TPVInput::Build(wml::TWMLInput& element, const TTextExpander& expand)
     SetIncomplete(wml::FitInputFormat(Format, VarValue, EmptyInput) != wml::TFormatFit::Complete);
     const int chars = std::clamp(TextToIntDef0(element.Size), 0, kMaxSizeChars);
     resize(7 * chars + 10, sizeHint().height());
-    SetVarObject(&element.VarObject);
+    SetVarObject(&element.VarObject.Edit());
 }
 
 TPVSelect::TPVSelect(QWidget* parent)
@@ -221,10 +221,10 @@ TPVSelect::TPVSelect(QWidget* parent)
 void TPVSelect::Build(wml::TWMLSelect& element, const TTextExpander& expand)
 {
     const QSignalBlocker blocker(this);
-    SetVarObject(&element.VarObject);
+    SetVarObject(&element.VarObject.Edit());
     setToolTip(ToQString(expand(element.Title)));
     clear();
-    const wml::TWMLVariable& variable = element.VarObject;
+    const wml::TWMLVariable& variable = *element.VarObject;
     const auto values = SplitEntries(variable.DefaultValue);
     const auto indexes = SplitEntries(variable.DefaultIValue);
     int width = kDefaultWidth;
@@ -279,10 +279,10 @@ void TPVSelectSingle::wheelEvent(QWheelEvent* event)
 void TPVSelectSingle::Build(wml::TWMLSelect& element, const TTextExpander& expand)
 {
     const QSignalBlocker blocker(this);
-    SetVarObject(&element.VarObject);
+    SetVarObject(&element.VarObject.Edit());
     setToolTip(ToQString(expand(element.Title)));
     clear();
-    const wml::TWMLVariable& variable = element.VarObject;
+    const wml::TWMLVariable& variable = *element.VarObject;
     for (const std::string& name : variable.NameList)
         addItem(ToQString(expand(name)));
     setVisible(true);

@@ -24,12 +24,17 @@ namespace {
         return bytes;
     }
 
-    std::size_t VariableBytes(const TWMLVariable& v)
+    // The out-of-line variable block, when the record has one: the block with the allocator's
+    // header, and its strings.
+    std::size_t VariableBytes(const TWMLVariableBlock& block)
     {
-        return HeapBytes(v.VarName) + HeapBytes(v.VarValue) + HeapBytes(v.iVarName) + HeapBytes(v.iVarValue)
-            + ListBytes(v.NameList) + ListBytes(v.ValueList) + ListBytes(v.OnPickList)
-            + ListBytes(v.SetVarNames) + ListBytes(v.SetVarValues) + HeapBytes(v.DefaultValue)
-            + HeapBytes(v.DefaultIValue);
+        if (!block.Exists())
+            return 0;
+        const TWMLVariable& v = *block;
+        return sizeof(TWMLVariable) + 16 + HeapBytes(v.VarName) + HeapBytes(v.VarValue)
+            + HeapBytes(v.iVarName) + HeapBytes(v.iVarValue) + ListBytes(v.NameList) + ListBytes(v.ValueList)
+            + ListBytes(v.OnPickList) + ListBytes(v.SetVarNames) + ListBytes(v.SetVarValues)
+            + HeapBytes(v.DefaultValue) + HeapBytes(v.DefaultIValue);
     }
 
     // What one more entry of the element list costs: the entry, and as much again for the room
@@ -802,8 +807,11 @@ void TWMLCard::AddLink(std::string_view text, const TWMLTask& task, bool picture
     record->Post = task.Post;
     record->Refresh = task.Kind == TWMLTaskKind::Refresh;
     record->Picture = picture;
-    record->VarObject.SetVarNames = task.SetVarNames;
-    record->VarObject.SetVarValues = task.SetVarValues;
+    if (!task.SetVarNames.empty() || !task.SetVarValues.empty()) {
+        TWMLVariable& variable = record->VarObject.Edit();
+        variable.SetVarNames = task.SetVarNames;
+        variable.SetVarValues = task.SetVarValues;
+    }
     const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->Text);
     Append("Link", std::move(record), bytes);
 }
@@ -844,7 +852,7 @@ void TWMLCard::AddInput(std::string_view code)
     record->Alignment = Alignment;
     record->TextFont = TextFont;
     record->Parse(code);
-    TWMLVariable* variable = &record->VarObject;
+    TWMLVariable* variable = &record->VarObject.Edit();
     std::string key = record->Title;
     std::string name = variable->VarName;
     const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + HeapBytes(record->DefaultText)
@@ -900,7 +908,7 @@ namespace {
 void TWMLCard::AddSelect(std::string_view code)
 {
     auto record = std::make_unique<TWMLSelect>();
-    TWMLVariable& v = record->VarObject;
+    TWMLVariable& v = record->VarObject.Edit();
     // The attributes are read over the whole select, options included, before any option is cut.
     record->Title = GetAttribute("title", code, "");
     v.VarName = GetAttribute("name", code, "VarX");
@@ -924,7 +932,7 @@ void TWMLCard::AddSelect(std::string_view code)
 void TWMLCard::AddPostField(std::string_view code)
 {
     auto record = std::make_unique<TWMLPostVariable>();
-    TWMLVariable& v = record->VarObject;
+    TWMLVariable& v = record->VarObject.Edit();
     v.VarName = GetAttribute("name", code, "VarX");
     v.VarValue = GetAttribute("value", code, "");
     v.DefaultValue = v.VarValue;
@@ -941,7 +949,7 @@ TWMLPostFields LinkPostFields(const TWMLElementList& elements, std::size_t index
         --first;
     TWMLPostFields fields;
     for (std::size_t i = first; i < index && i < elements.size(); ++i) {
-        const TWMLVariable& variable = elements[i].Object->VarObject;
+        const TWMLVariable& variable = *elements[i].Object->VarObject;
         fields.push_back({ variable.VarName, variable.DefaultValue });
     }
     return fields;

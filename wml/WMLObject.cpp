@@ -75,14 +75,20 @@ const char* TWMLObject::ClassName() const
     return "TWMLObject";
 }
 
+const TWMLVariable& TWMLVariableBlock::Empty()
+{
+    static const TWMLVariable empty;
+    return empty;
+}
+
 const std::string& TWMLObject::GetVarValue() const
 {
-    return VarObject.VarValue.empty() ? VarObject.DefaultValue : VarObject.VarValue;
+    return VarObject->VarValue.empty() ? VarObject->DefaultValue : VarObject->VarValue;
 }
 
 const std::string& TWMLObject::GetIVarValue() const
 {
-    return VarObject.iVarValue.empty() ? VarObject.DefaultIValue : VarObject.iVarValue;
+    return VarObject->iVarValue.empty() ? VarObject->DefaultIValue : VarObject->iVarValue;
 }
 
 std::string_view GetElementView(std::string_view tag, std::string_view source)
@@ -247,7 +253,14 @@ void TWMLBtn::Parse(std::string_view code)
     if (!GetElementView("prev", code).empty())
         Link = "@prev";
     Refresh = !GetElementView("refresh", code).empty();
-    ReadSetVars(code, VarObject.SetVarNames, VarObject.SetVarValues);
+    TStringList names;
+    TStringList values;
+    ReadSetVars(code, names, values);
+    if (!names.empty() || !values.empty()) {
+        TWMLVariable& variable = VarObject.Edit();
+        variable.SetVarNames = std::move(names);
+        variable.SetVarValues = std::move(values);
+    }
     // A button's go sends its own post fields, as a link's go does.
     TWMLTask task = ParseTask(code);
     if (task.Kind == TWMLTaskKind::Go) {
@@ -264,9 +277,9 @@ void TWMLInput::Parse(std::string_view code)
     Size = GetAttribute("size", input, "16");
     MaxLength = GetAttribute("maxlength", input, "");
     Title = GetAttribute("title", input, "");
-    VarObject.VarName = GetAttribute("name", input, "");
-    VarObject.VarValue = DefaultText;
-    VarObject.DefaultValue = DefaultText;
+    VarObject.Edit().VarName = GetAttribute("name", input, "");
+    VarObject.Edit().VarValue = DefaultText;
+    VarObject.Edit().DefaultValue = DefaultText;
 }
 
 void TWMLImage::Parse(std::string_view code)

@@ -37,6 +37,32 @@ public:
     bool PostVariable = false;
 };
 
+// A record's variable block, kept out of line: most records (text, breaks, plain links, pictures)
+// never hold a variable, and the whole block would weigh more than the rest of such a record. A
+// record without a block reads as one with an empty block; Edit() makes the block on the first
+// write, so reading never allocates.
+class TWMLVariableBlock
+{
+public:
+    const TWMLVariable& operator*() const { return m_block ? *m_block : Empty(); }
+
+    const TWMLVariable* operator->() const { return &**this; }
+
+    TWMLVariable& Edit()
+    {
+        if (!m_block)
+            m_block = std::make_unique<TWMLVariable>();
+        return *m_block;
+    }
+
+    bool Exists() const { return m_block != nullptr; }
+
+private:
+    static const TWMLVariable& Empty();
+
+    std::unique_ptr<TWMLVariable> m_block;
+};
+
 // A post field of a go task: its name and its value as the deck writes them (references are
 // expanded when the task is followed).
 struct TWMLPostField {
@@ -107,13 +133,13 @@ public:
     std::string WMLCode;
     TFontDesc TextFont;
     TWMLAlignment Alignment = TWMLAlignment::Left;
-    TWMLVariable VarObject;
+    TWMLVariableBlock VarObject;
 
-    const std::string& GetVarName() const { return VarObject.VarName; }
+    const std::string& GetVarName() const { return VarObject->VarName; }
 
     const std::string& GetVarValue() const;
 
-    const std::string& GetIVarName() const { return VarObject.iVarName; }
+    const std::string& GetIVarName() const { return VarObject->iVarName; }
 
     const std::string& GetIVarValue() const;
 
@@ -196,7 +222,7 @@ public:
     std::int32_t JumpID = 0;
     bool Post = false;
     // The anchor's task is a refresh; its setvar pairs, of a refresh or of a go, are in
-    // VarObject.SetVarNames and SetVarValues as a button's are.
+    // VarObject->SetVarNames and SetVarValues as a button's are.
     bool Refresh = false;
     // The link is a picture: the image record that follows it. Text is then all the anchor's text
     // (before and after the picture) or, when it has none, the picture's alternative text.

@@ -40,26 +40,26 @@ void BuildDeck(engine::TWMLBrowser& browser, const std::vector<std::string>& val
 {
     auto first = std::make_unique<wml::TWMLCard>();
     auto& input = Add<wml::TWMLInput>(*first, "");
-    input.VarObject.VarName = "q";
-    input.VarObject.VarValue = values[0];
+    input.VarObject.Edit().VarName = "q";
+    input.VarObject.Edit().VarValue = values[0];
     auto& select = Add<wml::TWMLSelect>(*first, "Select");
-    select.VarObject.VarName = "s";
-    select.VarObject.VarValue = values[1];
-    select.VarObject.iVarName = "is";
-    select.VarObject.iVarValue = values[2];
+    select.VarObject.Edit().VarName = "s";
+    select.VarObject.Edit().VarValue = values[1];
+    select.VarObject.Edit().iVarName = "is";
+    select.VarObject.Edit().iVarValue = values[2];
     auto& field = Add<wml::TWMLPostVariable>(*first, "postfield");
-    field.VarObject.VarName = values[3];
-    field.VarObject.VarValue = values[4];
-    field.VarObject.PostVariable = true;
+    field.VarObject.Edit().VarName = values[3];
+    field.VarObject.Edit().VarValue = values[4];
+    field.VarObject.Edit().PostVariable = true;
 
     auto second = std::make_unique<wml::TWMLCard>();
     auto& named = Add<wml::TWMLInput>(*second, "");
-    named.VarObject.VarName = values[3];
-    named.VarObject.DefaultValue = values[4];
+    named.VarObject.Edit().VarName = values[3];
+    named.VarObject.Edit().DefaultValue = values[4];
     auto& reference = Add<wml::TWMLPostVariable>(*second, "postfield");
-    reference.VarObject.VarName = "p";
-    reference.VarObject.VarValue = "$(q)";
-    reference.VarObject.PostVariable = true;
+    reference.VarObject.Edit().VarName = "p";
+    reference.VarObject.Edit().VarValue = "$(q)";
+    reference.VarObject.Edit().PostVariable = true;
 
     browser.WMLDeck.CardList.push_back({ "one", std::move(first) });
     browser.WMLDeck.CardList.push_back({ "two", std::move(second) });

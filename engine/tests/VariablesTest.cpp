@@ -30,9 +30,9 @@ namespace {
         TDeckBuilder& Input(const std::string& name, const std::string& value)
         {
             auto& input = Add<wml::TWMLInput>(name);
-            input.VarObject.VarName = name;
-            input.VarObject.VarValue = value;
-            input.VarObject.DefaultValue = value;
+            input.VarObject.Edit().VarName = name;
+            input.VarObject.Edit().VarValue = value;
+            input.VarObject.Edit().DefaultValue = value;
             return *this;
         }
 
@@ -40,22 +40,22 @@ namespace {
             const std::string& ivalue)
         {
             auto& select = Add<wml::TWMLSelect>("Select");
-            select.VarObject.VarName = name;
-            select.VarObject.VarValue = value;
-            select.VarObject.DefaultValue = value;
-            select.VarObject.iVarName = iname;
-            select.VarObject.iVarValue = ivalue;
-            select.VarObject.DefaultIValue = ivalue;
+            select.VarObject.Edit().VarName = name;
+            select.VarObject.Edit().VarValue = value;
+            select.VarObject.Edit().DefaultValue = value;
+            select.VarObject.Edit().iVarName = iname;
+            select.VarObject.Edit().iVarValue = ivalue;
+            select.VarObject.Edit().DefaultIValue = ivalue;
             return *this;
         }
 
         TDeckBuilder& PostField(const std::string& name, const std::string& value)
         {
             auto& field = Add<wml::TWMLPostVariable>("postfield");
-            field.VarObject.VarName = name;
-            field.VarObject.VarValue = value;
-            field.VarObject.DefaultValue = value;
-            field.VarObject.PostVariable = true;
+            field.VarObject.Edit().VarName = name;
+            field.VarObject.Edit().VarValue = value;
+            field.VarObject.Edit().DefaultValue = value;
+            field.VarObject.Edit().PostVariable = true;
             return *this;
         }
 
@@ -185,15 +185,15 @@ namespace {
             .PostField("a", "p");
         browser.SetVariable("a", "3");
         EXPECT_EQ(browser.GetVariable("a"), "3");
-        EXPECT_EQ(browser.WMLDeck.CardList[1].Card->Elements[0].Object->VarObject.VarValue, "3");
+        EXPECT_EQ(browser.WMLDeck.CardList[1].Card->Elements[0].Object->VarObject->VarValue, "3");
         browser.SetVariable("is", "5");
         EXPECT_EQ(browser.GetVariable("is"), "5");
         auto& select = *browser.WMLDeck.CardList[0].Card->Elements[1].Object;
-        EXPECT_EQ(select.VarObject.DefaultIValue, "5");
+        EXPECT_EQ(select.VarObject->DefaultIValue, "5");
         auto& field = *browser.WMLDeck.CardList[1].Card->Elements[1].Object;
         // A post field sends what the deck wrote, whatever variable shares its name.
-        EXPECT_EQ(field.VarObject.VarValue, "p");
-        EXPECT_EQ(field.VarObject.DefaultValue, "p");
+        EXPECT_EQ(field.VarObject->VarValue, "p");
+        EXPECT_EQ(field.VarObject->DefaultValue, "p");
 
         wml::TWMLVariable setvars;
         setvars.SetVarNames = { "a", "nobody", "s", "extra" };
@@ -206,6 +206,22 @@ namespace {
         EXPECT_EQ(browser.GetVariable("extra"), "");
     }
 
+    // Setting and reading variables walks every record of the deck: the records that hold none
+    // must stay without a variable block, or a large deck would grow by one block a record.
+    TEST(Variables, RecordsWithoutVariablesGainNoBlock)
+    {
+        TWMLBrowser browser;
+        TDeckBuilder(browser).Card("c1").Text("one").Input("a", "1").Card("c2").Text("two");
+        browser.SetVariable("a", "2");
+        browser.SetVariable("b", "3");
+        EXPECT_EQ(browser.GetVariable("a"), "2");
+        EXPECT_EQ(browser.ExpandText("$(b)$(c)"), "3");
+        const auto& cards = browser.WMLDeck.CardList;
+        EXPECT_FALSE(cards[0].Card->Elements[0].Object->VarObject.Exists());
+        EXPECT_FALSE(cards[1].Card->Elements[0].Object->VarObject.Exists());
+        EXPECT_EQ(cards[0].Card->Elements[1].Object->VarObject->VarValue, "2");
+    }
+
     TEST(Variables, SameNamedHoldersAreOneVariableWithOneValue)
     {
         TWMLBrowser browser;
@@ -214,7 +230,7 @@ namespace {
         browser.SetVariable("a", "typed");
         EXPECT_EQ(browser.GetVariable("a"), "typed");
         EXPECT_EQ(browser.ExpandText("$(a)"), "typed");
-        EXPECT_EQ(browser.WMLDeck.CardList[1].Card->Elements[0].Object->VarObject.VarValue, "typed");
+        EXPECT_EQ(browser.WMLDeck.CardList[1].Card->Elements[0].Object->VarObject->VarValue, "typed");
         // A list of several choices keeps its own joined value.
         browser.SetVariable("a", "a;c");
         EXPECT_EQ(browser.GetVariable("a"), "a;c");
@@ -276,8 +292,8 @@ namespace {
         TDeckBuilder builder(browser);
         builder.Card("c1").Select("s", "v", "is", "2");
         auto& select = *builder.CurrentCard().Elements[0].Object;
-        select.VarObject.VarValue.clear();
-        select.VarObject.iVarValue.clear();
+        select.VarObject.Edit().VarValue.clear();
+        select.VarObject.Edit().iVarValue.clear();
         EXPECT_EQ(browser.ReplaceVariables("$(s)/$(is)", false), "v/2");
         EXPECT_EQ(browser.GetVariable("s"), "v");
         EXPECT_EQ(browser.ExpandText("[$(is)]"), "[2]");
@@ -309,7 +325,7 @@ You typed $(q).</p></card>
             }
         }
         ASSERT_NE(button, nullptr);
-        browser.ApplySetVars(button->VarObject);
+        browser.ApplySetVars(*button->VarObject);
         EXPECT_EQ(browser.GetVariable("q"), "new&amp;x");
         EXPECT_EQ(browser.ExpandText("You typed $(q)."), "You typed new&x.");
         EXPECT_EQ(browser.ReplaceVariables("s?q=$(q)&raw=$(q:N)", true), "s?q=new%26x&raw=new&amp;x");

@@ -32,7 +32,8 @@ windows=$(xdotool search --onlyvisible --pid "$pid" --name '.' 2>/dev/null | wc 
 [ "$windows" -eq 1 ] || fail "$windows windows are open at the start; a box is in the way"
 
 # Tab twice: the first link, then the second ("See a table"), which Enter follows.
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
+# A window just mapped may refuse the focus for a moment (BadMatch), the more so in a slow build.
+wait_until 10 timeout 5 xdotool windowfocus --sync "$win" || fail "the window never took the keyboard focus"
 xdotool key Tab
 xdotool key Tab
 xdotool key Return

@@ -296,8 +296,8 @@ namespace {
         link.JumpID = 4096;
         link.Alignment = wml::TWMLAlignment::Right;
         link.TextFont.Italic = true;
-        link.VarObject.SetVarNames = { "a", "b" };
-        link.VarObject.SetVarValues = { "1", "" };
+        link.VarObject.Edit().SetVarNames = { "a", "b" };
+        link.VarObject.Edit().SetVarValues = { "1", "" };
         std::string out;
         AppendElementJson(out, link, "Link");
         const std::string className = link.ClassName();

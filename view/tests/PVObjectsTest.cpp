@@ -21,9 +21,9 @@ namespace {
         const std::vector<std::string>& values, const std::vector<std::string>& onpicks = {})
     {
         auto select = std::make_unique<wml::TWMLSelect>();
-        select->VarObject.NameList = names;
-        select->VarObject.ValueList = values;
-        select->VarObject.OnPickList = onpicks;
+        select->VarObject.Edit().NameList = names;
+        select->VarObject.Edit().ValueList = values;
+        select->VarObject.Edit().OnPickList = onpicks;
         return select;
     }
 
@@ -113,8 +113,8 @@ namespace {
         element.Title = "Name";
         element.MaxLength = "5";
         element.Password = true;
-        element.VarObject.VarName = "who";
-        element.VarObject.DefaultValue = "fallback";
+        element.VarObject.Edit().VarName = "who";
+        element.VarObject.Edit().DefaultValue = "fallback";
         element.TextFont.Size = 400;
         TPVInput input;
         input.Build(element, Bracket);
@@ -126,14 +126,14 @@ namespace {
         EXPECT_EQ(input.TypeOf, "password");
         EXPECT_EQ(input.toolTip().toStdString(), "[Name]");
         EXPECT_LE(input.font().pointSize(), 72) << "a card's runaway font size is not copied";
-        EXPECT_EQ(element.VarObject.VarValue, "") << "building writes nothing back";
+        EXPECT_EQ(element.VarObject->VarValue, "") << "building writes nothing back";
 
-        element.VarObject.DefaultValue = "abc";
+        element.VarObject.Edit().DefaultValue = "abc";
         TPVInput limited;
         limited.Build(element, Bracket);
         EXPECT_EQ(limited.maxLength(), 5);
 
-        element.VarObject.VarValue = "typed";
+        element.VarObject.Edit().VarValue = "typed";
         element.MaxLength = "many";
         TPVInput again;
         again.Build(element, Bracket);
@@ -145,22 +145,22 @@ namespace {
     TEST(CardWidgets, InputChangesWriteTheVariable)
     {
         wml::TWMLInput element;
-        element.VarObject.VarValue = "old";
-        element.VarObject.DefaultValue = "old";
+        element.VarObject.Edit().VarValue = "old";
+        element.VarObject.Edit().DefaultValue = "old";
         TPVInput input;
         input.Build(element, Bracket);
         input.setText("new text");
-        EXPECT_EQ(element.VarObject.VarValue, "new text");
-        EXPECT_EQ(element.VarObject.DefaultValue, "new text");
+        EXPECT_EQ(element.VarObject->VarValue, "new text");
+        EXPECT_EQ(element.VarObject->DefaultValue, "new text");
         EXPECT_EQ(input.DefaultText, "new text");
         input.clear();
-        EXPECT_EQ(element.VarObject.VarValue, "");
-        EXPECT_EQ(element.VarObject.DefaultValue, "");
+        EXPECT_EQ(element.VarObject->VarValue, "");
+        EXPECT_EQ(element.VarObject->DefaultValue, "");
 
         // A widget whose record is gone writes nowhere.
         input.SetVarResolver([] { return nullptr; });
         input.setText("lost");
-        EXPECT_EQ(element.VarObject.VarValue, "");
+        EXPECT_EQ(element.VarObject->VarValue, "");
         EXPECT_EQ(input.DefaultText, "lost");
     }
 
@@ -193,8 +193,8 @@ namespace {
             auto selectOwner = MakeSelect(names, c.Values);
             wml::TWMLSelect& select = *selectOwner;
             select.Multiple = true;
-            select.VarObject.DefaultValue = c.DefaultValue;
-            select.VarObject.DefaultIValue = c.DefaultIValue;
+            select.VarObject.Edit().DefaultValue = c.DefaultValue;
+            select.VarObject.Edit().DefaultIValue = c.DefaultIValue;
             TPVSelect list;
             list.Build(select, Bracket);
             EXPECT_EQ(CheckedRows(list), c.Checked)
@@ -204,7 +204,7 @@ namespace {
         // More options than values: the extra lines have no value to match.
         auto selectOwner = MakeSelect({ "x", "y", "z" }, { "a" });
         wml::TWMLSelect& select = *selectOwner;
-        select.VarObject.DefaultValue = "a";
+        select.VarObject.Edit().DefaultValue = "a";
         TPVSelect list;
         list.Build(select, Bracket);
         EXPECT_EQ(CheckedRows(list), std::vector<int> { 0 });
@@ -219,7 +219,7 @@ namespace {
         TPVSelect list;
         list.Build(select, Bracket);
         EXPECT_TRUE(CheckedRows(list).empty());
-        wml::TWMLVariable& variable = select.VarObject;
+        wml::TWMLVariable& variable = select.VarObject.Edit();
 
         list.SetChecked(0, true);
         EXPECT_EQ(variable.VarValue, "a");
@@ -282,13 +282,13 @@ namespace {
         for (const TCase& c : cases) {
             auto selectOwner = MakeSelect({ "A", "B", "C" }, { "a", "b", "c", "d" });
             wml::TWMLSelect& select = *selectOwner;
-            select.VarObject.VarValue = c.VarValue;
-            select.VarObject.DefaultValue = c.DefaultValue;
+            select.VarObject.Edit().VarValue = c.VarValue;
+            select.VarObject.Edit().DefaultValue = c.DefaultValue;
             TPVSelectSingle list;
             list.Build(select, Bracket);
             EXPECT_EQ(list.currentIndex(), c.Index) << c.VarValue << "/" << c.DefaultValue;
             EXPECT_FALSE(list.isEditable());
-            EXPECT_EQ(select.VarObject.iVarValue, "") << "building writes nothing back";
+            EXPECT_EQ(select.VarObject->iVarValue, "") << "building writes nothing back";
         }
     }
 
@@ -296,25 +296,25 @@ namespace {
     {
         auto selectOwner = MakeSelect({ "A", "B", "C" }, { "a", "b", "c" }, { "", "#bee", "" });
         wml::TWMLSelect& select = *selectOwner;
-        select.VarObject.DefaultValue = "a";
+        select.VarObject.Edit().DefaultValue = "a";
         TPVSelectSingle list;
         list.Build(select, Bracket);
         std::vector<std::string> picks;
         list.OnPick = [&picks](const std::string& url) { picks.push_back(url); };
 
         list.setCurrentIndex(2);
-        EXPECT_EQ(select.VarObject.VarValue, "c");
-        EXPECT_EQ(select.VarObject.iVarValue, "3");
-        EXPECT_EQ(select.VarObject.DefaultValue, "a") << "a pick leaves the initial value";
+        EXPECT_EQ(select.VarObject->VarValue, "c");
+        EXPECT_EQ(select.VarObject->iVarValue, "3");
+        EXPECT_EQ(select.VarObject->DefaultValue, "a") << "a pick leaves the initial value";
         EXPECT_TRUE(picks.empty()) << "an option without onpick navigates nowhere";
 
         list.setCurrentIndex(1);
-        EXPECT_EQ(select.VarObject.VarValue, "b");
-        EXPECT_EQ(select.VarObject.iVarValue, "2");
+        EXPECT_EQ(select.VarObject->VarValue, "b");
+        EXPECT_EQ(select.VarObject->iVarValue, "2");
         EXPECT_EQ(picks, std::vector<std::string> { "#bee" });
 
         list.setCurrentIndex(-1);
-        EXPECT_EQ(select.VarObject.VarValue, "b") << "no selection writes nothing";
+        EXPECT_EQ(select.VarObject->VarValue, "b") << "no selection writes nothing";
 
         // Lists shorter than the options yield empty values, not reads past their end.
         auto raggedOwner = MakeSelect({ "A", "B" }, { "a" });
@@ -322,12 +322,12 @@ namespace {
         TPVSelectSingle short_;
         short_.Build(ragged, Bracket);
         short_.setCurrentIndex(1);
-        EXPECT_EQ(ragged.VarObject.VarValue, "");
-        EXPECT_EQ(ragged.VarObject.iVarValue, "2");
+        EXPECT_EQ(ragged.VarObject->VarValue, "");
+        EXPECT_EQ(ragged.VarObject->iVarValue, "2");
 
         list.SetVarResolver([] { return nullptr; });
         list.setCurrentIndex(2);
-        EXPECT_EQ(select.VarObject.VarValue, "b");
+        EXPECT_EQ(select.VarObject->VarValue, "b");
         EXPECT_EQ(picks.size(), 1u);
     }
 
@@ -345,7 +345,7 @@ namespace {
         EXPECT_EQ(button.toolTip().toStdString(), "[Go on]");
         EXPECT_EQ(button.Link(), "$(next)") << "the target goes to the engine unexpanded";
         EXPECT_TRUE(button.DoRefresh());
-        EXPECT_EQ(button.VarObject(), &element.VarObject);
+        EXPECT_EQ(button.VarObject(), &*element.VarObject);
         EXPECT_EQ(button.width(), metrics.horizontalAdvance("[Go on]") + 20);
         EXPECT_TRUE(button.icon().isNull());
 

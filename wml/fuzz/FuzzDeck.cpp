@@ -12,8 +12,8 @@ namespace {
 std::size_t Touch(const pivrel::wml::TWMLObject& record)
 {
     std::size_t sum = record.WMLCode.size() + record.GetVarName().size() + record.GetVarValue().size()
-        + record.GetIVarName().size() + record.GetIVarValue().size() + record.VarObject.NameList.size()
-        + record.VarObject.SetVarNames.size() + static_cast<std::size_t>(record.TextFont.Size);
+        + record.GetIVarName().size() + record.GetIVarValue().size() + record.VarObject->NameList.size()
+        + record.VarObject->SetVarNames.size() + static_cast<std::size_t>(record.TextFont.Size);
     sum += std::string_view(record.ClassName()).size();
     return sum;
 }

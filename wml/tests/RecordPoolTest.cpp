@@ -38,7 +38,7 @@ namespace {
         }
         default: {
             auto select = std::make_unique<TWMLSelect>();
-            select->VarObject.NameList.assign(3, tag);
+            select->VarObject.Edit().NameList.assign(3, tag);
             select->Title = tag;
             return select;
         }

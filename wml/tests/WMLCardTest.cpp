@@ -35,20 +35,20 @@ namespace {
             break;
         }
         case TWMLClass::Input:
-            out += " " + o.VarObject.VarName + "=" + o.VarObject.VarValue;
+            out += " " + o.VarObject->VarName + "=" + o.VarObject->VarValue;
             break;
         case TWMLClass::Select: {
             const auto& s = o.As<TWMLSelect>();
-            out += " '" + s.Title + "' " + o.VarObject.VarName + "/" + o.VarObject.iVarName
-                + " def=" + o.VarObject.DefaultValue + (s.Multiple ? " multiple" : "") + " [";
-            for (std::size_t i = 0; i < o.VarObject.NameList.size(); ++i)
-                out += o.VarObject.NameList[i] + ":" + o.VarObject.ValueList[i] + ":"
-                    + o.VarObject.OnPickList[i] + ";";
+            out += " '" + s.Title + "' " + o.VarObject->VarName + "/" + o.VarObject->iVarName
+                + " def=" + o.VarObject->DefaultValue + (s.Multiple ? " multiple" : "") + " [";
+            for (std::size_t i = 0; i < o.VarObject->NameList.size(); ++i)
+                out += o.VarObject->NameList[i] + ":" + o.VarObject->ValueList[i] + ":"
+                    + o.VarObject->OnPickList[i] + ";";
             out += "]";
             break;
         }
         case TWMLClass::PostVariable:
-            out += " " + o.VarObject.VarName + "=" + o.VarObject.VarValue;
+            out += " " + o.VarObject->VarName + "=" + o.VarObject->VarValue;
             break;
         case TWMLClass::BR:
             if (!o.As<TWMLBR>().Mode.empty())
@@ -186,7 +186,7 @@ namespace {
         EXPECT_EQ(Records(*card), expected);
         ASSERT_EQ(card->Variables.size(), 3u);
         EXPECT_EQ(card->Variables[0].Key, "q");
-        EXPECT_EQ(card->Variables[0].Variable, &card->Elements[3].Object->VarObject);
+        EXPECT_EQ(card->Variables[0].Variable, &*card->Elements[3].Object->VarObject);
         EXPECT_EQ(card->Variables[1].Key, "");
         EXPECT_EQ(card->ID, "c");
         EXPECT_EQ(card->OnTimerURL, "#b");
@@ -371,6 +371,30 @@ namespace {
         TWMLCard roomy;
         roomy.Parse(code);
         EXPECT_EQ(roomy.Elements.size(), 100u);
+    }
+
+    // Only records that hold a variable, a list's options, a post field or setvars carry a
+    // variable block; the others read as an empty one and stay small.
+    TEST(WMLCardParse, OnlyRecordsWithVariablesCarryAVariableBlock)
+    {
+        TWMLCard card;
+        card.Parse("<card><p>text<br/><a href=\"#a\">plain</a><img src=\"x.wbmp\" alt=\"x\"/>"
+                   "<a>set<go href=\"#b\"><setvar name=\"v\" value=\"1\"/></go></a>"
+                   "<a>post<go href=\"/s\" method=\"post\"><postfield name=\"f\" value=\"2\"/>"
+                   "</go></a><input name=\"q\"/><select name=\"s\"><option value=\"a\">A</option>"
+                   "</select></p><do type=\"accept\"><go href=\"#c\"/></do>"
+                   "<do type=\"options\"><refresh><setvar name=\"w\" value=\"3\"/></refresh></do></card>");
+        std::string blocks;
+        for (const TWMLElement& element : card.Elements) {
+            const TWMLVariableBlock& block = element.Object->VarObject;
+            blocks += std::string(element.Object->ClassName()) + (block.Exists() ? "+ " : "- ");
+            if (!block.Exists()) {
+                EXPECT_TRUE(block->SetVarNames.empty() && block->VarName.empty() && !block->PostVariable);
+            }
+        }
+        EXPECT_EQ(blocks,
+            "TWMLText- TWMLBR- TWMLLink- TWMLImage- TWMLLink+ TWMLPostVariable+ TWMLLink- TWMLInput+ "
+            "TWMLSelect+ TWMLAlignmentChange- TWMLBtn- TWMLBtn+ ");
     }
 
     struct TBodyCase {

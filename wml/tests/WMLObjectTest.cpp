@@ -138,8 +138,8 @@ namespace {
                       "value=\"$(c)\"/><setvar name=\"c\" value=\"\"/></refresh></do>");
         EXPECT_TRUE(setvars.Refresh);
         EXPECT_EQ(setvars.BtName, "a"); // the first setvar's name, as the do has none
-        EXPECT_EQ(setvars.VarObject.SetVarNames, (TStringList { "a", "b", "c" }));
-        EXPECT_EQ(setvars.VarObject.SetVarValues, (TStringList { "1", "$(c)", "" }));
+        EXPECT_EQ(setvars.VarObject->SetVarNames, (TStringList { "a", "b", "c" }));
+        EXPECT_EQ(setvars.VarObject->SetVarValues, (TStringList { "1", "$(c)", "" }));
     }
 
     TEST(WMLBtnParse, SetvarsSurviveJoinsAcrossCuts)
@@ -147,23 +147,23 @@ namespace {
         // Cutting the first setvar joins "<set" and "var": the joined text is found as the next one.
         TWMLBtn btn;
         btn.Parse("<do><set<setvar name=\"a\" value=\"1\"/>var name=\"b\" value=\"2\"/></do>");
-        EXPECT_EQ(btn.VarObject.SetVarNames, (TStringList { "a", "b" }));
-        EXPECT_EQ(btn.VarObject.SetVarValues, (TStringList { "1", "2" }));
+        EXPECT_EQ(btn.VarObject->SetVarNames, (TStringList { "a", "b" }));
+        EXPECT_EQ(btn.VarObject->SetVarValues, (TStringList { "1", "2" }));
 
         // A setvar that the search cannot delimit ends the loop.
         TWMLBtn stray;
         stray.Parse("<do></setvar><setvar name=\"a\"></do>");
-        EXPECT_TRUE(stray.VarObject.SetVarNames.empty());
+        EXPECT_TRUE(stray.VarObject->SetVarNames.empty());
     }
 
     TEST(WMLInputParse, AttributesAndDefaults)
     {
         TWMLInput input;
         input.Parse("<input name=\"q\" value=\"wap\" title=\"Search\" maxlength=\"8\" type=\"password\"/>");
-        EXPECT_EQ(input.VarObject.VarName, "q");
+        EXPECT_EQ(input.VarObject->VarName, "q");
         EXPECT_EQ(input.DefaultText, "wap");
-        EXPECT_EQ(input.VarObject.VarValue, "wap");
-        EXPECT_EQ(input.VarObject.DefaultValue, "wap");
+        EXPECT_EQ(input.VarObject->VarValue, "wap");
+        EXPECT_EQ(input.VarObject->DefaultValue, "wap");
         EXPECT_EQ(input.Title, "Search");
         EXPECT_EQ(input.MaxLength, "8");
         EXPECT_EQ(input.Size, "16");
@@ -214,12 +214,12 @@ namespace {
         EXPECT_STREQ(TWMLObject().ClassName(), "TWMLObject");
 
         TWMLObject record;
-        record.VarObject.DefaultValue = "d";
-        record.VarObject.DefaultIValue = "di";
+        record.VarObject.Edit().DefaultValue = "d";
+        record.VarObject.Edit().DefaultIValue = "di";
         EXPECT_EQ(record.GetVarValue(), "d");
         EXPECT_EQ(record.GetIVarValue(), "di");
-        record.VarObject.VarValue = "v";
-        record.VarObject.iVarValue = "iv";
+        record.VarObject.Edit().VarValue = "v";
+        record.VarObject.Edit().iVarValue = "iv";
         EXPECT_EQ(record.GetVarValue(), "v");
         EXPECT_EQ(record.GetIVarValue(), "iv");
     }

@@ -132,7 +132,7 @@ namespace {
             ASSERT_NE(link, nullptr) << i;
             EXPECT_EQ(link->Link, expected[i].Link) << i;
             EXPECT_EQ(link->Refresh, expected[i].Refresh) << i;
-            EXPECT_EQ(link->VarObject.SetVarNames, expected[i].Names) << i;
+            EXPECT_EQ(link->VarObject->SetVarNames, expected[i].Names) << i;
         }
     }
 
