@@ -136,6 +136,25 @@ namespace {
 
 } // namespace
 
+THeadlessLoad LoadForHeadless(
+    TMainForm& form, const std::string& argument, const std::string& card, int timeoutMs)
+{
+    THeadlessLoad load;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        load.TimedOut = true;
+        form.Browser().Stop();
+    });
+    watchdog.start(timeoutMs);
+    const int rendersBefore = form.RenderCount();
+    load.Address = AddressOfCard(AddressFromArgument(argument), card);
+    form.Navigate(load.Address, true, true, false);
+    watchdog.stop();
+    load.Rendered = form.RenderCount() > rendersBefore;
+    return load;
+}
+
 int RunScreenshot(const TScreenshotOptions& options)
 {
     TStderrDialogs dialogs;
@@ -150,21 +169,11 @@ int RunScreenshot(const TScreenshotOptions& options)
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        timedOut = true;
-        form.Browser().Stop();
-    });
-    watchdog.start(kRenderTimeoutMs);
+    const THeadlessLoad load = LoadForHeadless(form, options.Address, options.Card, kRenderTimeoutMs);
+    const bool timedOut = load.TimedOut;
+    const std::string& address = load.Address;
 
-    const int rendersBefore = form.RenderCount();
-    const std::string address = AddressOfCard(AddressFromArgument(options.Address), options.Card);
-    form.Navigate(address, true, true, false);
-    watchdog.stop();
-
-    const bool shown = !timedOut && form.RenderCount() > rendersBefore && CardShown(form, options.Card);
+    const bool shown = !timedOut && load.Rendered && CardShown(form, options.Card);
     if (!shown) {
         std::string reason = timedOut ? "the load took longer than 60 seconds" : dialogs.LastMessage();
         if (reason.empty())

@@ -55,4 +55,18 @@ private:
 // (the reason on standard error). Needs a QApplication.
 int RunScreenshot(const TScreenshotOptions& options);
 
+class TMainForm;
+
+// How a headless load of an address ended.
+struct THeadlessLoad {
+    std::string Address;
+    bool TimedOut = false;
+    bool Rendered = false;
+};
+
+// Opens the command line's address (and card) in the window as the location box would, giving
+// up with Stop after timeoutMs.
+THeadlessLoad LoadForHeadless(
+    TMainForm& form, const std::string& argument, const std::string& card, int timeoutMs);
+
 } // namespace pivrel::app

@@ -75,21 +75,11 @@ int RunPrintPdf(const TPrintPdfOptions& options)
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        timedOut = true;
-        form.Browser().Stop();
-    });
-    watchdog.start(kLoadTimeoutMs);
-    const int rendersBefore = form.RenderCount();
-    const std::string address = AddressOfCard(AddressFromArgument(options.Address), options.Card);
-    form.Navigate(address, true, true, false);
-    watchdog.stop();
+    const THeadlessLoad load = LoadForHeadless(form, options.Address, options.Card, kLoadTimeoutMs);
+    const std::string& address = load.Address;
 
-    std::string problem = timedOut ? "the load took longer than 60 seconds" : std::string();
-    if (problem.empty() && form.RenderCount() == rendersBefore)
+    std::string problem = load.TimedOut ? "the load took longer than 60 seconds" : std::string();
+    if (problem.empty() && !load.Rendered)
         problem = dialogs.LastMessage().empty() ? "nothing could be shown from " + address
                                                 : dialogs.LastMessage();
     if (problem.empty())

@@ -117,7 +117,7 @@ namespace {
             if (p >= format.size() || (format[p] != 'd' && format[p] != 'f' && format[p] != 's'))
                 return TValue::Invalid();
             i = p;
-            // Only the first specification takes the value; later ones stand for nothing.
+            // Only the first conversion takes the value; later ones stand for nothing.
             if (used)
                 continue;
             used = true;

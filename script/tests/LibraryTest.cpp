@@ -195,7 +195,7 @@ namespace {
             { "String.format(\"%d\", \"x\")", "4:" },
             { "String.format(\"%x\", 1)", "4:" },
             { "String.format(\"%\", 1)", "4:" },
-            { "String.format(\"no spec\", 1)", "2:no spec" },
+            { "String.format(\"no conversion\", 1)", "2:no conversion" },
             { "String.format(\"%d\", invalid)", "4:" },
         });
     }
