@@ -18,8 +18,23 @@ wait_until() {
 }
 
 # The visible top-level window of a process, by its exact title.
+# The search can answer with a window whose name is changing (the splash as it goes), so each
+# answer's name is read again.
 window_titled() { # PID TITLE
-    xdotool search --onlyvisible --pid "$1" --name "^$(escape_regex "$2")\$" 2>/dev/null | head -n 1
+    local window
+    for window in $(xdotool search --onlyvisible --pid "$1" --name "^$(escape_regex "$2")\$" 2>/dev/null); do
+        if [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$2" ]; then
+            echo "$window"
+            return 0
+        fi
+    done
+}
+
+# Gives the keyboard focus to the process's window of that title, found afresh.
+focus_window_titled() { # PID TITLE
+    local window
+    window=$(window_titled "$1" "$2")
+    [ -n "$window" ] && xdotool windowfocus "$window"
 }
 
 escape_regex() {

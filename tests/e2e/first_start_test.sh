@@ -33,7 +33,9 @@ windows=$(xdotool search --onlyvisible --pid "$pid" --name '.' 2>/dev/null | wc 
 
 # Tab twice: the first link, then the second ("See a table"), which Enter follows.
 # A window just mapped may refuse the focus for a moment (BadMatch), the more so in a slow build.
-wait_until 10 timeout 5 xdotool windowfocus --sync "$win" || fail "the window never took the keyboard focus"
+wait_until 10 focus_window_titled "$pid" "Pivrel 2.2 - Welcome to Pivrel" \
+    || fail "the window never took the keyboard focus"
+sleep 0.3
 xdotool key Tab
 xdotool key Tab
 xdotool key Return
