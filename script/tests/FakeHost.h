@@ -4,6 +4,7 @@
 #include "script/Interpreter.h"
 
 #include <deque>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -111,6 +112,18 @@ inline std::string Eval(const std::string& expression)
     TFakeHost host;
     const TInvocation r = RunScript("extern function f() { return " + expression + "; }", "f", {}, host);
     return r.Ok ? Describe(r.Result) : "error:" + r.Error;
+}
+
+// One expression and what it gives, as "typeof:text".
+struct TCase {
+    const char* Expression;
+    const char* Expected;
+};
+
+inline void ExpectAll(const std::vector<TCase>& cases)
+{
+    for (const TCase& c : cases)
+        EXPECT_EQ(Eval(c.Expression), c.Expected) << c.Expression;
 }
 
 } // namespace pivrel::script::test

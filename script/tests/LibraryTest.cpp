@@ -5,17 +5,6 @@
 namespace pivrel::script::test {
 namespace {
 
-    struct TCase {
-        const char* Expression;
-        const char* Expected; // typeof:text
-    };
-
-    void ExpectAll(const std::vector<TCase>& cases)
-    {
-        for (const TCase& c : cases)
-            EXPECT_EQ(Eval(c.Expression), c.Expected) << c.Expression;
-    }
-
     TEST(LangLibrary, ParsesNumbersFromTheirFront)
     {
         ExpectAll({

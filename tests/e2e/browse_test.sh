@@ -7,17 +7,7 @@ pivrel=$1 probe=$2 data=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_lib.sh"
 
-[ -n "${DISPLAY:-}" ] || fail "no X display; run under xvfb-run"
-work=$(mktemp -d)
-pid=
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_x_session
 
 # The per-user files go to a fresh folder; the home page is a small local deck, so that the
 # start needs no network and shows a known title.

@@ -56,3 +56,20 @@ check_not_blank() { # PROBE PNG MIN_COLOURS
     colours=$("$1" colours "$2") || fail "cannot read the picture $2"
     [ "$colours" -ge "$3" ] || fail "the picture $2 has only $colours colours"
 }
+
+# For a test on an X display: a scratch folder in $work and the browser's $pid, both cleaned up
+# when the test ends, however it ends.
+start_x_session() {
+    [ -n "${DISPLAY:-}" ] || fail "no X display; run under xvfb-run"
+    work=$(mktemp -d)
+    pid=
+    trap end_x_session EXIT
+}
+
+end_x_session() {
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}

@@ -8,17 +8,7 @@ pivrel=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e_lib.sh"
 
-[ -n "${DISPLAY:-}" ] || fail "no X display; run under xvfb-run"
-work=$(mktemp -d)
-pid=
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_x_session
 
 # The profile folder does not exist yet, not even its parent.
 PIVREL_HOME="$work/new/profile" QT_QPA_PLATFORM=xcb "$pivrel" >"$work/pivrel.log" 2>&1 &
