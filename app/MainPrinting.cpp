@@ -37,7 +37,7 @@ void TMainForm::RVPrint1PrintComponent(QWidget* control, QPixmap& picture)
 {
     // A picture prints from its own bitmap; every other control as it shows on screen.
     if (auto* image = qobject_cast<view::TPVImage*>(control))
-        picture = image->pixmap();
+        picture = image->Picture();
 }
 
 void TMainForm::PrintShown(int copies, bool collate)

@@ -135,9 +135,7 @@ namespace {
                 const long long px = left + column;
                 if (px < clip.Left || px >= clip.Right || !(glyph[row] & (0x10 >> column)))
                     continue;
-                bitmap.Pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(bitmap.Width)
-                    + static_cast<std::size_t>(px)]
-                    = kBlack;
+                bitmap.SetPixel(static_cast<int>(px), static_cast<int>(py), kBlack);
             }
         }
     }
@@ -161,9 +159,7 @@ TTextSize TFixedFontMeasurer::MeasureText(std::string_view text) const
 void TFixedFontMeasurer::DrawText(
     TBitmap& bitmap, int x, int y, std::string_view text, const TRect& clip) const
 {
-    if (bitmap.Pixels.size()
-        != static_cast<std::size_t>(std::max(bitmap.Width, 0))
-            * static_cast<std::size_t>(std::max(bitmap.Height, 0)))
+    if (!bitmap.Complete())
         return;
     // Draw only where both the clip rectangle and the bitmap allow.
     const TRect area { std::max(clip.Left, 0), std::max(clip.Top, 0), std::min(clip.Right, bitmap.Width),

@@ -29,11 +29,6 @@ std::string TBrowserImageLoader::PictureAddress(const std::string& src) const
 
 namespace {
 
-    std::size_t DecodedBytes(const base::TBitmap& bitmap)
-    {
-        return bitmap.Pixels.size() * sizeof(base::TColor);
-    }
-
     bool IsLocalAddress(const std::string& address)
     {
         return base::StartsWithIgnoringCase(address, "file:");
@@ -49,9 +44,8 @@ void TBrowserImageLoader::LoadCardImage(wml::TWMLImage& image, const std::string
     std::shared_ptr<const images::TPictureResult> decoded;
     if (!m_aborted && !(fromNetwork && IsLocalAddress(address)))
         decoded = Decoded(address, image.Alt);
-    const std::size_t size = decoded ? DecodedBytes(decoded->Image) : 0;
-    if (decoded && m_budgetUsed + size <= kDeckPictureBudget) {
-        m_budgetUsed += size;
+    if (decoded) {
+        // A copy of the bitmap shares its pixels: the budget counted them once, when decoded.
         image.Image = decoded->Image;
         image.SourceWidth = decoded->SourceWidth;
         image.SourceHeight = decoded->SourceHeight;
@@ -72,8 +66,12 @@ std::shared_ptr<const images::TPictureResult> TBrowserImageLoader::Decoded(
     images::LoadPicture(address, alt, *result, m_browser.TextMeasurer(),
         [this](const std::string& where) { return FetchPicture(where); });
     std::shared_ptr<const images::TPictureResult> entry;
-    if (result->SourceWidth > 0)
+    const std::size_t size = result->Image.PixelBytes();
+    if (result->SourceWidth > 0 && m_budgetUsed <= m_browser.PictureBudget
+        && size <= m_browser.PictureBudget - m_budgetUsed) {
+        m_budgetUsed += size;
         entry = std::move(result);
+    }
     // A picture that Stop cut short is not remembered as missing: the next deck may ask again.
     if (!m_aborted)
         m_decoded[address] = entry;

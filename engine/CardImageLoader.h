@@ -21,14 +21,13 @@ class TWMLBrowser;
 // trust settings; the body stays in memory, bounded by the largest picture worth decoding.
 //
 // Each address is fetched and decoded once per deck and shared by every record that names it,
-// and the pictures of one deck together may take kDeckPictureBudget bytes decoded: past that a
+// and the pictures of one deck together may take the browser's PictureBudget decoded: past that a
 // picture shows its alternative text, so that a deck naming one huge picture many times cannot
 // take the memory of the machine. A deck from the network gets no picture from the local disk.
 class TBrowserImageLoader : public wml::TCardImageLoader
 {
 public:
     static constexpr const char* kPictureAccept = "image/x-wap,wbmp; */*";
-    static constexpr std::size_t kDeckPictureBudget = std::size_t(64) << 20;
 
     explicit TBrowserImageLoader(TWMLBrowser& browser);
 
@@ -54,7 +53,8 @@ private:
     net::THttpCli* m_running = nullptr;
     bool m_aborted = false;
     std::size_t m_budgetUsed = 0;
-    // Decoded pictures of the deck by address; a failed one is held as a null entry.
+    // Decoded pictures of the deck by address; one that failed, or did not fit the budget, is held
+    // as a null entry.
     std::map<std::string, std::shared_ptr<const images::TPictureResult>> m_decoded;
 };
 

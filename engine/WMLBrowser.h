@@ -87,6 +87,9 @@ public:
     int StatusCode = 0;
     std::string Accept;
     std::string Agent;
+    // Bytes the decoded pictures of one deck may take together; each picture counts once, however
+    // many tags name it. Past that, a picture shows its alternative text.
+    std::size_t PictureBudget = std::size_t(64) << 20;
     // The last failure in plain words ("host name not found: wap.example", "404 - Not Found",
     // "cannot read /home/me/deck.wml: No such file or directory"); set before OnConnectFailed and
     // OnParseError fire.

@@ -8,22 +8,17 @@ namespace pivrel::images {
 
 namespace {
 
-    void SetPixel(base::TBitmap& bitmap, int x, int y, base::TColor color)
-    {
-        bitmap.Pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.Width) + x] = color;
-    }
-
     // The frame of the rectangle whose right and bottom edges are exclusive: its outline covers
     // columns left .. right - 1 and rows top .. bottom - 1.
     void FrameRect(base::TBitmap& bitmap, const base::TRect& rect)
     {
         for (int x = rect.Left; x < rect.Right; ++x) {
-            SetPixel(bitmap, x, rect.Top, base::kBlack);
-            SetPixel(bitmap, x, rect.Bottom - 1, base::kBlack);
+            bitmap.SetPixel(x, rect.Top, base::kBlack);
+            bitmap.SetPixel(x, rect.Bottom - 1, base::kBlack);
         }
         for (int y = rect.Top; y < rect.Bottom; ++y) {
-            SetPixel(bitmap, rect.Left, y, base::kBlack);
-            SetPixel(bitmap, rect.Right - 1, y, base::kBlack);
+            bitmap.SetPixel(rect.Left, y, base::kBlack);
+            bitmap.SetPixel(rect.Right - 1, y, base::kBlack);
         }
     }
 
@@ -33,9 +28,8 @@ base::TBitmap DrawAltTextBox(std::string_view alt, const base::TTextMeasurer& me
 {
     const base::TTextSize text = measurer.MeasureText(alt);
     base::TBitmap box;
-    box.Width = std::clamp(text.Width, 0, kMaxAltTextWidth) + 5;
-    box.Height = std::clamp(text.Height, 0, kMaxAltTextHeight) + 6;
-    box.Pixels.assign(static_cast<std::size_t>(box.Width) * static_cast<std::size_t>(box.Height), kWhite);
+    box.Fill(std::clamp(text.Width, 0, kMaxAltTextWidth) + 5,
+        std::clamp(text.Height, 0, kMaxAltTextHeight) + 6, kWhite);
     const base::TRect frame { 1, 1, box.Width - 1, box.Height - 1 };
     FrameRect(box, frame);
     measurer.DrawText(box, 3, 2, alt, frame);

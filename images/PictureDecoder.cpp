@@ -51,8 +51,7 @@ bool TPictureDecoders::Decode(std::string_view bytes, base::TBitmap& out, int& w
         // A decoder of another hand is checked too: a picture it let through past the caps, or
         // whose pixels do not fill its size, would be drawn from memory it does not own.
         if (!decoder->Decode(bytes, bitmap, w, h) || w < 1 || h < 1 || w > kMaxWBMPSide || h > kMaxWBMPSide
-            || bitmap.Width != w || bitmap.Height != h
-            || bitmap.Pixels.size() != static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
+            || bitmap.Width != w || bitmap.Height != h || !bitmap.Complete())
             return false;
         out = std::move(bitmap);
         width = w;

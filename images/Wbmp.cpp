@@ -32,18 +32,14 @@ namespace {
         return side > 0 && side <= kMaxWBMPSide;
     }
 
-    void ExpandRows(std::string_view rows, int width, int height, base::TBitmap& bitmap)
+    // A WBMP row is already a black-and-white bitmap's row: a set bit is white, the leftmost pixel
+    // in the highest bit. The bits after the last pixel of a row are padding and never looked at.
+    void CopyRows(std::string_view rows, int height, base::TBitmap& bitmap)
     {
-        const std::size_t rowLength = (static_cast<std::size_t>(width) + 7) / 8;
-        auto pixel = bitmap.Pixels.begin();
-        for (int y = 0; y < height; ++y) {
-            const std::string_view row = rows.substr(static_cast<std::size_t>(y) * rowLength, rowLength);
-            // The bits after the last pixel of a row are padding and never looked at.
-            for (int x = 0; x < width; ++x) {
-                const auto byte = static_cast<unsigned char>(row[static_cast<std::size_t>(x) / 8]);
-                *pixel++ = (byte & (0x80 >> (x % 8))) ? kWhite : base::kBlack;
-            }
-        }
+        const std::size_t rowLength = (static_cast<std::size_t>(bitmap.Width) + 7) / 8;
+        for (int y = 0; y < height; ++y)
+            rows.copy(reinterpret_cast<char*>(bitmap.MonoRow(y)), rowLength,
+                static_cast<std::size_t>(y) * rowLength);
     }
 
     // Dark is below half the sum of the three channels at full strength.
@@ -69,12 +65,10 @@ bool DecodeWBMP(std::string_view bytes, base::TBitmap& out, int& width, int& hei
     if (bytes.size() - pos < bodyLength)
         return false;
     base::TBitmap bitmap;
-    bitmap.Width = w;
-    bitmap.Height = h;
-    bitmap.Pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    bitmap.FillMonochrome(w, h);
     bitmap.Transparent = true;
     bitmap.TransparentColor = kWhite;
-    ExpandRows(bytes.substr(pos, bodyLength), w, h, bitmap);
+    CopyRows(bytes.substr(pos, bodyLength), h, bitmap);
     out = std::move(bitmap);
     width = w;
     height = h;
@@ -103,9 +97,8 @@ std::string EncodePBM(const base::TBitmap& bitmap)
     for (int y = 0; y < height; ++y) {
         std::string row(rowLength, '\0');
         for (int x = 0; x < width; ++x) {
-            const std::size_t index = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
-            // A pixel missing from a malformed bitmap counts as white.
-            if (index < bitmap.Pixels.size() && IsDark(bitmap.Pixels[index]))
+            // A pixel missing from a malformed bitmap reads as white.
+            if (IsDark(bitmap.Pixel(x, y)))
                 row[static_cast<std::size_t>(x) / 8] |= static_cast<char>(0x80 >> (x % 8));
         }
         pbm += row;

@@ -8,6 +8,7 @@
 #include <QImageReader>
 
 #include <mutex>
+#include <vector>
 
 namespace pivrel::qtimages {
 
@@ -39,17 +40,16 @@ namespace {
 
     void CopyPixels(const QImage& image, base::TBitmap& out)
     {
-        out.Width = image.width();
-        out.Height = image.height();
-        out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+        out.Fill(image.width(), image.height(), images::kWhite);
         bool anyTransparent = false;
+        std::vector<base::TColor> row(std::size_t(out.Width));
         for (int y = 0; y < out.Height; ++y) {
             const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            base::TColor* row = out.Pixels.data() + std::size_t(y) * std::size_t(out.Width);
             for (int x = 0; x < out.Width; ++x) {
                 anyTransparent = anyTransparent || qAlpha(line[x]) < 255;
-                row[x] = ToColor(line[x]);
+                row[std::size_t(x)] = ToColor(line[x]);
             }
+            out.SetColourRow(y, row);
         }
         out.Transparent = anyTransparent;
         out.TransparentColor = anyTransparent ? images::kWhite : base::kNoColor;

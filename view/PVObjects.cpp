@@ -8,11 +8,14 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <vector>
 
@@ -81,25 +84,77 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    bool SameColour(base::TColor a, base::TColor b)
+    {
+        return (a & 0xFFFFFF) == (b & 0xFFFFFF);
+    }
+
+    void ReleaseBitmap(void* bitmap)
+    {
+        delete static_cast<base::TBitmap*>(bitmap);
+    }
+
+    // An image over the bitmap's own pixels, which a copy of the bitmap keeps alive for as long
+    // as the image (and every pixmap or copy made of it) lives.
+    QImage ImageOverPixels(const base::TBitmap& bitmap, QImage::Format format)
+    {
+        const auto* keeper = new base::TBitmap(bitmap);
+        const uchar* bits = keeper->Monochrome() ? keeper->MonoRow(0)
+                                                 : reinterpret_cast<const uchar*>(keeper->StoredColourRow(0));
+        const qsizetype stride = keeper->Monochrome()
+            ? qsizetype(keeper->MonoStride())
+            : qsizetype(keeper->Width) * qsizetype(sizeof(std::uint32_t));
+        QImage image(bits, keeper->Width, keeper->Height, stride, format, ReleaseBitmap,
+            const_cast<base::TBitmap*>(keeper));
+        if (image.isNull())
+            delete keeper;
+        return image;
+    }
+
+    // A black-and-white picture stays at one bit a pixel: a set bit is white.
+    QImage MonochromeImage(const base::TBitmap& bitmap, base::TColor transparentColor)
+    {
+        QImage image = ImageOverPixels(bitmap, QImage::Format_Mono);
+        const bool keyed = transparentColor != base::kNoColor;
+        const QRgb clear = qRgba(0, 0, 0, 0);
+        image.setColorTable(
+            { keyed && SameColour(transparentColor, base::kBlack) ? clear : ToRgb(base::kBlack),
+                keyed && SameColour(transparentColor, kWhite) ? clear : ToRgb(kWhite) });
+        return image;
+    }
+
+    QImage ConvertedImage(const base::TBitmap& bitmap, base::TColor transparentColor)
+    {
+        QImage image(bitmap.Width, bitmap.Height, QImage::Format_ARGB32);
+        if (image.isNull())
+            return {};
+        const bool keyed = transparentColor != base::kNoColor;
+        for (int y = 0; y < bitmap.Height; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < bitmap.Width; ++x) {
+                const base::TColor color = bitmap.Pixel(x, y);
+                line[x] = keyed && SameColour(color, transparentColor) ? qRgba(0, 0, 0, 0) : ToRgb(color);
+            }
+        }
+        return image;
+    }
+
+} // namespace
+
 QImage BitmapToImage(const base::TBitmap& bitmap, base::TColor transparentColor)
 {
     if (bitmap.Width <= 0 || bitmap.Height <= 0)
         return {};
-    QImage image(bitmap.Width, bitmap.Height, QImage::Format_ARGB32);
-    if (image.isNull())
-        return {};
-    const bool keyed = transparentColor != base::kNoColor;
-    const std::size_t width = std::size_t(bitmap.Width);
-    for (int y = 0; y < bitmap.Height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::size_t at = std::size_t(y) * width + x;
-            const base::TColor color = at < bitmap.Pixels.size() ? bitmap.Pixels[at] : kWhite;
-            line[x] = keyed && (color & 0xFFFFFF) == (transparentColor & 0xFFFFFF) ? qRgba(0, 0, 0, 0)
-                                                                                   : ToRgb(color);
-        }
-    }
-    return image;
+    if (!bitmap.Complete())
+        return ConvertedImage(bitmap, transparentColor);
+    if (bitmap.Monochrome())
+        return MonochromeImage(bitmap, transparentColor);
+    // 0x00BBGGRR in memory on a little-endian machine is red, green, blue, then a byte unused.
+    if (transparentColor == base::kNoColor && std::endian::native == std::endian::little)
+        return ImageOverPixels(bitmap, QImage::Format_RGBX8888);
+    return ConvertedImage(bitmap, transparentColor);
 }
 
 int TextToIntDef0(std::string_view text)
@@ -311,9 +366,17 @@ void TPVImage::Build(const wml::TWMLImage& element, const TTextExpander& expand,
     base::TColor key = base::kNoColor;
     if (transparent)
         key = element.Image.TransparentColor != base::kNoColor ? element.Image.TransparentColor : kWhite;
-    m_picture = QPixmap::fromImage(BitmapToImage(element.Image, key));
-    setPixmap(m_picture);
+    m_picture = BitmapToImage(element.Image, key);
     resize(m_picture.isNull() ? QSize(0, 0) : m_picture.size());
+    update();
+}
+
+void TPVImage::paintEvent(QPaintEvent* event)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.drawImage(event->rect(), m_picture, event->rect());
 }
 
 void TPVInput::SetIncomplete(bool incomplete)

@@ -201,10 +201,19 @@ public:
     void Build(const wml::TWMLImage& element, const TTextExpander& expand, bool transparent);
 
     // A copy of the picture shown, for printing.
-    QPixmap Picture() const { return m_picture; }
+    QPixmap Picture() const { return QPixmap::fromImage(m_picture); }
+
+    const QImage& Image() const { return m_picture; }
+
+    QSize sizeHint() const override { return m_picture.size(); }
+
+protected:
+    // Drawn from the picture's own pixels, so that a black-and-white picture stays at one bit a
+    // pixel and every widget showing one picture shares them.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    QPixmap m_picture;
+    QImage m_picture;
 };
 
 // The handlers that write what the user typed or picked into the widgets' variables.

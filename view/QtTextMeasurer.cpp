@@ -42,9 +42,7 @@ void TQtTextMeasurer::DrawText(
     const int top = std::max(clip.Top, 0);
     const int right = std::min(clip.Right, bitmap.Width);
     const int bottom = std::min(clip.Bottom, bitmap.Height);
-    if (left >= right || top >= bottom
-        || bitmap.Pixels.size()
-            < static_cast<std::size_t>(bitmap.Width) * static_cast<std::size_t>(bitmap.Height))
+    if (left >= right || top >= bottom || !bitmap.Complete())
         return;
 
     // The text is drawn on a copy of the clipped part and copied back, so that anti-aliased edges
@@ -52,8 +50,7 @@ void TQtTextMeasurer::DrawText(
     QImage image(right - left, bottom - top, QImage::Format_RGB32);
     for (int row = top; row < bottom; ++row) {
         for (int column = left; column < right; ++column)
-            image.setPixel(
-                column - left, row - top, ToRgb(bitmap.Pixels[std::size_t(row) * bitmap.Width + column]));
+            image.setPixel(column - left, row - top, ToRgb(bitmap.Pixel(column, row)));
     }
     {
         QPainter painter(&image);
@@ -64,8 +61,7 @@ void TQtTextMeasurer::DrawText(
     }
     for (int row = top; row < bottom; ++row) {
         for (int column = left; column < right; ++column)
-            bitmap.Pixels[std::size_t(row) * bitmap.Width + column]
-                = ToColor(image.pixel(column - left, row - top));
+            bitmap.SetPixel(column, row, ToColor(image.pixel(column - left, row - top)));
     }
 }
 

@@ -19,8 +19,9 @@ constexpr TColor kWhite = 0xFFFFFF;
 
 TBitmap White(int width, int height)
 {
-    return { width, height, std::vector<TColor>(static_cast<std::size_t>(width) * height, kWhite), false,
-        pivrel::base::kNoColor };
+    TBitmap bitmap;
+    bitmap.Fill(width, height, kWhite);
+    return bitmap;
 }
 
 // The black pixels of a bitmap as rows of '#' and '.'.
@@ -29,7 +30,7 @@ std::string Picture(const TBitmap& bitmap)
     std::string picture;
     for (int y = 0; y < bitmap.Height; ++y) {
         for (int x = 0; x < bitmap.Width; ++x)
-            picture += bitmap.Pixels[static_cast<std::size_t>(y) * bitmap.Width + x] == kBlack ? '#' : '.';
+            picture += bitmap.Pixel(x, y) == kBlack ? '#' : '.';
         picture += '\n';
     }
     return picture;
@@ -142,7 +143,7 @@ TEST(TFixedFontMeasurer, NeverDrawsOutsideTheClipOrTheBitmap)
             for (int x = 0; x < bitmap.Width; ++x) {
                 const bool outside
                     = x < c.Clip.Left || x >= c.Clip.Right || y < c.Clip.Top || y >= c.Clip.Bottom;
-                const TColor pixel = bitmap.Pixels[static_cast<std::size_t>(y) * 20 + x];
+                const TColor pixel = bitmap.Pixel(x, y);
                 EXPECT_TRUE(!outside || pixel == kWhite) << x << "," << y;
             }
         }
@@ -154,7 +155,10 @@ TEST(TFixedFontMeasurer, NeverDrawsOutsideTheClipOrTheBitmap)
     EXPECT_NE(Picture(bitmap).find('#'), std::string::npos);
 
     // A bitmap whose pixels do not match its size is left alone.
-    TBitmap broken { 20, 12, { kWhite }, false, pivrel::base::kNoColor };
+    TBitmap broken;
+    broken.Fill(1, 1, kWhite);
+    broken.Width = 20;
+    broken.Height = 12;
     measurer.DrawText(broken, 0, 0, text, { 0, 0, 20, 12 });
-    EXPECT_EQ(broken.Pixels, std::vector<TColor> { kWhite });
+    EXPECT_EQ(broken.Pixel(0, 0), kWhite);
 }

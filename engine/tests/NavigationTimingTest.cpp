@@ -187,21 +187,28 @@ namespace {
 
     TEST_F(NavigationTimingTest, EachPictureIsDecodedOnceAndTheDeckHasABudget)
     {
-        // A 4096 x 4096 picture is the budget on its own; every other tag shows its alternative.
+        // Thirty tags share one 4096 x 4096 picture, kept at a bit a pixel (2 MiB); a second
+        // picture no longer fits the budget and shows its alternative text.
         std::string huge("\x00\x00\xA0\x00\xA0\x00", 6);
         huge.append(std::size_t(4096) * 4096 / 8, '\xFF');
         std::string tags;
         for (int i = 0; i < 30; ++i)
             tags += "<img src=\"huge.wbmp\" alt=\"h\"/>";
+        tags += "<img src=\"other.wbmp\" alt=\"o\"/>";
+        browser.PictureBudget = std::size_t(3) << 20;
         server.AddResponse(Ok(Deck("<card id=\"b\"><p>" + tags + "</p></card>")));
+        server.AddResponse(MakeResponse("HTTP/1.0 200 OK", { "Content-Type: image/vnd.wap.wbmp" }, huge));
         server.AddResponse(MakeResponse("HTTP/1.0 200 OK", { "Content-Type: image/vnd.wap.wbmp" }, huge));
         browser.Navigate(server.Url("/bomb.wml"), true, false, false);
         const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
-        ASSERT_EQ(images.size(), 30u);
-        EXPECT_EQ(images[0]->SourceWidth, 4096);
-        for (std::size_t i = 1; i < images.size(); ++i)
-            EXPECT_EQ(images[i]->SourceWidth, 0) << i;
-        EXPECT_EQ(server.RequestCount(), 2u);
+        ASSERT_EQ(images.size(), 31u);
+        for (std::size_t i = 0; i < 30; ++i) {
+            EXPECT_EQ(images[i]->SourceWidth, 4096) << i;
+            EXPECT_TRUE(images[i]->Image.SharesPixelsWith(images[0]->Image)) << i;
+        }
+        EXPECT_EQ(images[0]->Image.PixelBytes(), std::size_t(2) << 20);
+        EXPECT_EQ(images[30]->SourceWidth, 0);
+        EXPECT_EQ(server.RequestCount(), 3u);
     }
 
     TEST_F(NavigationTimingTest, NavigationDuringAFetchTakesOverQuietly)

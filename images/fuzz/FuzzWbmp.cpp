@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pivrel::base::TBitmap bitmap;
     int width = 0, height = 0;
     if (pivrel::images::DecodeWBMP(bytes, bitmap, width, height)) {
-        if (bitmap.Pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        if (!bitmap.Complete() || bitmap.Width != width || bitmap.Height != height)
             __builtin_trap();
         pivrel::images::EncodePBM(bitmap);
     } else {

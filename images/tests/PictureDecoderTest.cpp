@@ -10,12 +10,12 @@ namespace pivrel::images {
 namespace {
 
     // Pictures of its own format start with "FAKE", then a width and a height byte; it fills
-    // as many pixels as Pixels says, which a broken decoder gets wrong.
+    // rows for the whole height, which a broken decoder gets wrong.
     class TFakeDecoder : public TPictureDecoder
     {
     public:
-        explicit TFakeDecoder(int pixelsMissing = 0)
-            : m_pixelsMissing(pixelsMissing)
+        explicit TFakeDecoder(int rowsMissing = 0)
+            : m_rowsMissing(rowsMissing)
         { }
 
         bool Recognizes(std::string_view bytes) const override { return bytes.starts_with("FAKE"); }
@@ -26,15 +26,13 @@ namespace {
                 return false;
             width = static_cast<unsigned char>(bytes[4]) * 20;
             height = static_cast<unsigned char>(bytes[5]) * 20;
-            out.Width = width;
+            out.Fill(width, height - m_rowsMissing, 0x123456);
             out.Height = height;
-            out.Pixels.assign(
-                std::size_t(width) * std::size_t(height) - std::size_t(m_pixelsMissing), 0x123456);
             return true;
         }
 
     private:
-        int m_pixelsMissing;
+        int m_rowsMissing;
     };
 
     struct TDecodeCase {
@@ -87,7 +85,7 @@ namespace {
         TPictureDecoders::Default().Register(std::make_unique<TFakeDecoder>());
         LoadPicture("http://h/p.fake", "alt", result, measurer, answer);
         EXPECT_EQ(result.SourceWidth, 40);
-        EXPECT_EQ(result.Image.Pixels.front(), 0x123456u);
+        EXPECT_EQ(result.Image.Pixel(0, 0), 0x123456u);
     }
 
 } // namespace

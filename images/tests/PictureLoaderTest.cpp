@@ -64,7 +64,7 @@ TEST(LoadPicture, DecodesAFetchedPictureOnlyOnStatus200)
     EXPECT_EQ(network.Asked, std::vector<std::string> { "http://host/a.wbmp" });
     EXPECT_EQ(result.SourceWidth, 3);
     EXPECT_EQ(result.SourceHeight, 2);
-    EXPECT_EQ(result.Image.Pixels.size(), 6u);
+    EXPECT_TRUE(result.Image.Complete());
     EXPECT_TRUE(result.Image.Transparent);
 
     struct TCase {

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/BitmapPixels.h"
+
 using pivrel::base::kBlack;
 using pivrel::base::TBitmap;
 using pivrel::images::DecodeWBMP;
@@ -17,6 +19,7 @@ using pivrel::images::EncodePBM;
 using pivrel::images::kMaxPictureBytes;
 using pivrel::images::kWhite;
 using pivrel::images::ReadPictureFile;
+using pivrel::testsupport::AllPixels;
 
 namespace {
 
@@ -92,7 +95,7 @@ TEST(DecodeWBMP, ReadsOneAndTwoByteDimensions)
         EXPECT_EQ(width, c.Value);
         EXPECT_EQ(height, 2);
         EXPECT_EQ(bitmap.Width, c.Value);
-        EXPECT_EQ(bitmap.Pixels.size(), static_cast<std::size_t>(c.Value) * 2);
+        EXPECT_TRUE(bitmap.Complete());
         ASSERT_TRUE(DecodeWBMP(Wbmp(Bytes({ 3 }), c.Encoded, 3, c.Value), bitmap, width, height));
         EXPECT_EQ(width, 3);
         EXPECT_EQ(height, c.Value);
@@ -108,18 +111,18 @@ TEST(DecodeWBMP, ExpandsRowsMostSignificantBitFirstAndIgnoresPadding)
     ASSERT_TRUE(DecodeWBMP(Bytes({ 0, 0, 10, 1, 0b10101010, 0b01111111 }), bitmap, width, height));
     const std::vector<pivrel::base::TColor> expected { kWhite, kBlack, kWhite, kBlack, kWhite, kBlack, kWhite,
         kBlack, kBlack, kWhite };
-    EXPECT_EQ(bitmap.Pixels, expected);
+    EXPECT_EQ(AllPixels(bitmap), expected);
     EXPECT_TRUE(bitmap.Transparent);
     EXPECT_EQ(bitmap.TransparentColor, kWhite);
 
     // Rows follow each other from the top; padding bits set or clear make no difference.
     ASSERT_TRUE(DecodeWBMP(Bytes({ 0, 0, 3, 2, 0b10111111, 0b01000000 }), bitmap, width, height));
-    EXPECT_EQ(bitmap.Pixels,
+    EXPECT_EQ(AllPixels(bitmap),
         (std::vector<pivrel::base::TColor> { kWhite, kBlack, kWhite, kBlack, kWhite, kBlack }));
 
     // Bytes after the last row are not part of the picture.
     ASSERT_TRUE(DecodeWBMP(Bytes({ 0, 0, 1, 1, 0x00, 0xFF, 0xFF }), bitmap, width, height));
-    EXPECT_EQ(bitmap.Pixels, std::vector<pivrel::base::TColor> { kBlack });
+    EXPECT_EQ(AllPixels(bitmap), std::vector<pivrel::base::TColor> { kBlack });
 }
 
 TEST(DecodeWBMP, RefusesWhatIsNoShowableTypeZeroPicture)
@@ -164,9 +167,15 @@ TEST(EncodePBM, PacksDarkPixelsAsSetBits)
     EXPECT_EQ(EncodePBM(bitmap), "P4\n10 2\n" + Bytes({ 0x55, 0x80, 0x00, 0xC0 }));
 
     // Grey shades split at the middle; a bitmap missing pixels reads them as white.
-    TBitmap grey { 3, 1, { 0x7F7F7F, 0x808080, 0x0000FF }, false, pivrel::base::kNoColor };
+    TBitmap grey;
+    grey.Fill(3, 1, 0x7F7F7F);
+    grey.SetPixel(1, 0, 0x808080);
+    grey.SetPixel(2, 0, 0x0000FF);
     EXPECT_EQ(EncodePBM(grey), "P4\n3 1\n" + Bytes({ 0xA0 }));
-    TBitmap broken { 9, 2, { kBlack }, false, pivrel::base::kNoColor };
+    TBitmap broken;
+    broken.Fill(1, 1, kBlack);
+    broken.Width = 9;
+    broken.Height = 2;
     EXPECT_EQ(EncodePBM(broken), "P4\n9 2\n" + Bytes({ 0x80, 0, 0, 0 }));
     EXPECT_EQ(EncodePBM(TBitmap {}), "P4\n0 0\n");
 }
@@ -209,7 +218,7 @@ TEST(DecodeWBMPFile, DecodesAFileAndRefusesAWindowsBitmap)
     TBitmap bitmap;
     int width = 0, height = 0;
     ASSERT_TRUE(DecodeWBMPFile(dir.Write("a.wbmp", Bytes({ 0, 0, 2, 1, 0x40 })), bitmap, width, height));
-    EXPECT_EQ(bitmap.Pixels, (std::vector<pivrel::base::TColor> { kBlack, kWhite }));
+    EXPECT_EQ(AllPixels(bitmap), (std::vector<pivrel::base::TColor> { kBlack, kWhite }));
     EXPECT_FALSE(DecodeWBMPFile(dir.Write("b.bmp", "BM" + std::string(100, '\0')), bitmap, width, height));
     EXPECT_EQ(width, 2);
 }

@@ -82,13 +82,13 @@ namespace {
             ASSERT_TRUE(decoder.Decode(c.bytes, bitmap, width, height)) << c.name << " " << c.width;
             EXPECT_EQ(width, c.width);
             EXPECT_EQ(height, c.height);
-            ASSERT_EQ(bitmap.Pixels.size(), std::size_t(c.width) * std::size_t(c.height));
+            ASSERT_TRUE(bitmap.Complete());
             EXPECT_FALSE(bitmap.Transparent);
             if (c.checkColours) {
-                EXPECT_TRUE(Near(bitmap.Pixels.front(), kBlue))
-                    << c.name << " " << std::hex << bitmap.Pixels.front();
-                EXPECT_TRUE(Near(bitmap.Pixels.back(), kRed))
-                    << c.name << " " << std::hex << bitmap.Pixels.back();
+                const base::TColor first = bitmap.Pixel(0, 0);
+                const base::TColor last = bitmap.Pixel(c.width - 1, c.height - 1);
+                EXPECT_TRUE(Near(first, kBlue)) << c.name << " " << std::hex << first;
+                EXPECT_TRUE(Near(last, kRed)) << c.name << " " << std::hex << last;
             }
         }
     }
@@ -100,11 +100,11 @@ namespace {
         int width = 0;
         int height = 0;
         ASSERT_TRUE(decoder.Decode(DataFile("animated.gif"), bitmap, width, height));
-        EXPECT_EQ(bitmap.Pixels[40], kRed);
+        EXPECT_EQ(bitmap.Pixel(40 % bitmap.Width, 40 / bitmap.Width), kRed);
 
         ASSERT_TRUE(decoder.Decode(DataFile("transparent.gif"), bitmap, width, height));
-        EXPECT_EQ(bitmap.Pixels[0], images::kWhite);
-        EXPECT_EQ(bitmap.Pixels[15 * 300 + 15], base::kBlack);
+        EXPECT_EQ(bitmap.Pixel(0, 0), images::kWhite);
+        EXPECT_EQ(bitmap.Pixel(15, 15), base::kBlack);
         EXPECT_TRUE(bitmap.Transparent);
         EXPECT_EQ(bitmap.TransparentColor, images::kWhite);
     }
@@ -140,7 +140,7 @@ namespace {
             int height = -1;
             EXPECT_FALSE(decoder.Decode(bytes, bitmap, width, height)) << bytes.size();
             EXPECT_EQ(width, -1);
-            EXPECT_TRUE(bitmap.Pixels.empty());
+            EXPECT_EQ(bitmap.PixelBytes(), 0u);
         }
     }
 

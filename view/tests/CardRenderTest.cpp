@@ -755,9 +755,7 @@ namespace {
         {
             if (src.find("missing") != std::string::npos)
                 return;
-            image.Image.Width = 4;
-            image.Image.Height = 3;
-            image.Image.Pixels.assign(12, 0);
+            image.Image.Fill(4, 3, 0);
             image.SourceWidth = 4;
             image.SourceHeight = 3;
         }

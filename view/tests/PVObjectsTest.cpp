@@ -40,17 +40,22 @@ namespace {
     TEST(CardWidgets, BitmapsBecomeImagesInTheirOwnColours)
     {
         base::TBitmap bitmap;
-        bitmap.Width = 3;
-        bitmap.Height = 2;
-        // 0x00BBGGRR: red, green, blue, white, black; the sixth pixel is missing.
-        bitmap.Pixels = { 0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000 };
+        // 0x00BBGGRR: red, green, blue, then white, black, white.
+        bitmap.Fill(3, 2, 0xFFFFFF);
+        bitmap.SetPixel(0, 0, 0x0000FF);
+        bitmap.SetPixel(1, 0, 0x00FF00);
+        bitmap.SetPixel(2, 0, 0xFF0000);
+        bitmap.SetPixel(1, 1, 0x000000);
         const QImage plain = BitmapToImage(bitmap);
         ASSERT_EQ(plain.size(), QSize(3, 2));
         EXPECT_EQ(plain.pixel(0, 0), qRgb(255, 0, 0));
         EXPECT_EQ(plain.pixel(1, 0), qRgb(0, 255, 0));
         EXPECT_EQ(plain.pixel(2, 0), qRgb(0, 0, 255));
         EXPECT_EQ(plain.pixel(1, 1), qRgb(0, 0, 0));
-        EXPECT_EQ(plain.pixel(2, 1), qRgb(255, 255, 255)) << "a missing pixel is white";
+        EXPECT_EQ(plain.pixel(2, 1), qRgb(255, 255, 255));
+        base::TBitmap part = bitmap;
+        part.Width = 4;
+        EXPECT_EQ(BitmapToImage(part).pixel(3, 1), qRgb(255, 255, 255)) << "a missing pixel is white";
 
         const QImage keyed = BitmapToImage(bitmap, 0xFFFFFF);
         EXPECT_EQ(qAlpha(keyed.pixel(0, 1)), 0);
@@ -371,33 +376,41 @@ namespace {
 
     TEST(CardWidgets, ImageShowsItsPictureWithWhiteSeeThrough)
     {
-        wml::TWMLImage element;
-        element.Alt = "Logo";
-        element.Src = "$(pic).wbmp";
-        element.Image.Width = 2;
-        element.Image.Height = 1;
-        element.Image.Pixels = { 0xFFFFFF, 0x000000 };
-        element.SourceWidth = 2;
-        element.SourceHeight = 1;
+        for (const bool mono : { false, true }) {
+            SCOPED_TRACE(mono ? "black and white" : "colour");
+            wml::TWMLImage element;
+            element.Alt = "Logo";
+            element.Src = "$(pic).wbmp";
+            mono ? element.Image.FillMonochrome(2, 1) : element.Image.Fill(2, 1, 0xFFFFFF);
+            element.Image.SetPixel(1, 0, 0x000000);
+            element.SourceWidth = 2;
+            element.SourceHeight = 1;
 
-        TPVImage opaque;
-        opaque.Build(element, Bracket, false);
-        EXPECT_EQ(opaque.AltText, "[Logo]");
-        EXPECT_EQ(opaque.ImageURL, "$(pic).wbmp");
-        EXPECT_EQ(opaque.size(), QSize(2, 1));
-        EXPECT_EQ(opaque.SourceWidth, 2);
-        EXPECT_EQ(qAlpha(opaque.Picture().toImage().pixel(0, 0)), 255);
+            TPVImage opaque;
+            opaque.Build(element, Bracket, false);
+            EXPECT_EQ(opaque.AltText, "[Logo]");
+            EXPECT_EQ(opaque.ImageURL, "$(pic).wbmp");
+            EXPECT_EQ(opaque.size(), QSize(2, 1));
+            EXPECT_EQ(opaque.SourceWidth, 2);
+            EXPECT_EQ(qAlpha(opaque.Picture().toImage().pixel(0, 0)), 255);
+            EXPECT_EQ(opaque.Picture().toImage().pixel(1, 0), qRgb(0, 0, 0));
+            // The widget draws from the record's own pixels rather than from a copy of them.
+            const base::TBitmap& record = element.Image;
+            EXPECT_EQ(opaque.Image().constBits(),
+                mono ? record.MonoRow(0) : reinterpret_cast<const uchar*>(record.StoredColourRow(0)));
 
-        TPVImage seeThrough;
-        seeThrough.Build(element, Bracket, true);
-        const QImage shown = seeThrough.Picture().toImage();
-        EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 0);
-        EXPECT_EQ(qAlpha(shown.pixel(1, 0)), 255);
+            TPVImage seeThrough;
+            seeThrough.Build(element, Bracket, true);
+            const QImage shown = seeThrough.Picture().toImage();
+            EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 0);
+            EXPECT_EQ(qAlpha(shown.pixel(1, 0)), 255);
 
-        element.Image.TransparentColor = 0x000000;
-        TPVImage keyedBlack;
-        keyedBlack.Build(element, Bracket, true);
-        EXPECT_EQ(qAlpha(keyedBlack.Picture().toImage().pixel(1, 0)), 0);
+            element.Image.TransparentColor = 0x000000;
+            TPVImage keyedBlack;
+            keyedBlack.Build(element, Bracket, true);
+            EXPECT_EQ(qAlpha(keyedBlack.Picture().toImage().pixel(1, 0)), 0);
+            EXPECT_EQ(qAlpha(keyedBlack.Picture().toImage().pixel(0, 0)), 255);
+        }
 
         wml::TWMLImage missing;
         TPVImage empty;

@@ -23,19 +23,17 @@ namespace {
         int dark = 0;
         for (int y = 2; y < box.Height - 2; ++y) {
             for (int x = 2; x < box.Width - 2; ++x)
-                dark += (box.Pixels[std::size_t(y) * box.Width + x] & 0xFF) < 0x80;
+                dark += (box.Pixel(x, y) & 0xFF) < 0x80;
         }
         EXPECT_GT(dark, 5);
 
         base::TBitmap blank;
-        blank.Width = 20;
-        blank.Height = 20;
-        blank.Pixels.assign(400, 0xFFFFFF);
+        blank.Fill(20, 20, 0xFFFFFF);
         measurer.DrawText(blank, 0, 0, "WWWW", { 0, 0, 5, 5 });
         for (int y = 0; y < 20; ++y) {
             for (int x = 0; x < 20; ++x) {
                 if (x >= 5 || y >= 5) {
-                    ASSERT_EQ(blank.Pixels[std::size_t(y) * 20 + x], 0xFFFFFFu) << x << "," << y;
+                    ASSERT_EQ(blank.Pixel(x, y), 0xFFFFFFu) << x << "," << y;
                 }
             }
         }
