@@ -223,6 +223,20 @@ namespace {
         EXPECT_EQ(m_cli.RequestDoneError(), THttpCli::kErrTimeout);
     }
 
+    TEST_F(HttpSafetyTest, HandshakeThatNeverEndsTimesOutAsAConnection)
+    {
+        // The connection opens, but the server never answers the secure handshake: the connect
+        // timeout ends it, well before the idle one.
+        TScriptedResponse silent;
+        silent.KeepOpen = true;
+        m_server.AddResponse(silent);
+        m_cli.SetConnectTimeoutMs(150);
+        m_cli.SetIdleTimeoutMs(6000);
+        EXPECT_EQ(GetCode("https://127.0.0.1:" + m_server.PortText() + "/"), THttpCli::kLocalFailureStatus);
+        EXPECT_EQ(m_message, "Connection to 127.0.0.1 timed out");
+        EXPECT_EQ(m_cli.RequestDoneError(), THttpCli::kErrTimeout);
+    }
+
     TEST_F(HttpSafetyTest, HostCarriesAPortOtherThanTheDefault)
     {
         m_server.AddResponse(MakeResponse("HTTP/1.0 200 OK", {}, "x"));
