@@ -372,7 +372,7 @@ void THttpCli::SendTunnelRequest()
     if (!m_proxyUsername.empty())
         request
             += "Proxy-Authorization: Basic " + Base64Encode(m_proxyUsername + ":" + m_proxyPassword) + "\r\n";
-    m_tunnelReply.clear();
+    m_tunnelReply = std::make_unique<TTunnelReply>();
     m_socket.SendStr(request + "\r\n");
 }
 
@@ -383,22 +383,16 @@ void THttpCli::ReadTunnelReply()
     if (count <= 0)
         return;
     ArmTimer(m_idleTimeoutMs, "The proxy did not answer");
-    m_tunnelReply.append(bytes, static_cast<std::size_t>(count));
-    const std::size_t end = m_tunnelReply.find("\r\n\r\n");
-    if (end == std::string::npos) {
-        if (m_tunnelReply.size() > static_cast<std::size_t>(kMaxHeaderBytes))
-            FailResponse(kErrTunnel, kLocalFailureStatus, "The proxy's answer is too long");
+    if (!m_tunnelReply)
+        return;
+    const TTunnelReply::TOutcome outcome = m_tunnelReply->Feed(bytes, static_cast<std::size_t>(count));
+    if (outcome == TTunnelReply::TOutcome::Waiting)
+        return;
+    if (outcome == TTunnelReply::TOutcome::Refused) {
+        FailResponse(kErrTunnel, kLocalFailureStatus, m_tunnelReply->Reason());
         return;
     }
-    const std::string statusLine = m_tunnelReply.substr(0, m_tunnelReply.find("\r\n"));
-    const bool accepted
-        = statusLine.size() > 12 && statusLine.rfind("HTTP/1.", 0) == 0 && statusLine[9] == '2';
-    // Whatever the proxy sent past its header cannot belong to a secure stream yet.
-    if (!accepted || end + 4 != m_tunnelReply.size()) {
-        FailResponse(
-            kErrTunnel, kLocalFailureStatus, "The proxy refused the secure connection: " + statusLine);
-        return;
-    }
+    m_tunnelReply.reset();
     m_tunnel = TTunnel::Open;
     m_socket.StartTls(m_targetHost);
 }

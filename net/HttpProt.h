@@ -4,6 +4,7 @@
 #include "base/StringList.h"
 #include "base/WeakRef.h"
 #include "net/HttpResponseParser.h"
+#include "net/TunnelReply.h"
 #include "net/WSocket.h"
 
 #include <cstdint>
@@ -393,7 +394,7 @@ private:
     std::string m_credentialOrigin;
     enum class TTunnel { None, Connecting, Open };
     TTunnel m_tunnel = TTunnel::None;
-    std::string m_tunnelReply;
+    std::unique_ptr<TTunnelReply> m_tunnelReply;
     bool m_secure = false;
     std::string m_contentTypePost = "application/x-www-form-urlencoded";
     std::string m_contentRangeBegin;

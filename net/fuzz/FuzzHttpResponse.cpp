@@ -1,4 +1,5 @@
 #include "net/HttpResponseParser.h"
+#include "net/TunnelReply.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -95,6 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Nothing but the bytes after the header becomes the body.
     if (whole.Body.size() > response.size()
         || response.substr(response.size() - whole.Body.size()) != std::string_view(whole.Body))
+        __builtin_trap();
+    // The same bytes as a proxy's answer to CONNECT: a tunnel opens only on 2xx with nothing after.
+    TTunnelReply tunnel;
+    if (tunnel.Feed(response.data(), response.size()) == TTunnelReply::TOutcome::Open
+        && (whole.Response.StatusCode < 200 || whole.Response.StatusCode > 299 || !whole.Body.empty()))
         __builtin_trap();
     return 0;
 }
