@@ -7,6 +7,9 @@ foreach(program pivrel pivrel-cli)
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
+if(TARGET pivrel_qtpictures)
+    install(TARGETS pivrel_qtpictures LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/pivrel)
+endif()
 
 set(data ${PROJECT_SOURCE_DIR}/data)
 install(DIRECTORY ${data}/Help ${data}/samples ${data}/pics ${data}/icons

@@ -38,6 +38,19 @@ void TPictureDecoders::Register(std::unique_ptr<TPictureDecoder> decoder)
         m_decoders.push_back(std::move(decoder));
 }
 
+const char* RasterFormatOf(std::string_view bytes)
+{
+    constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
+    constexpr std::string_view kJpegSignature = "\xFF\xD8\xFF";
+    if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a"))
+        return "gif";
+    if (bytes.starts_with(kPngSignature))
+        return "png";
+    if (bytes.starts_with(kJpegSignature))
+        return "jpeg";
+    return nullptr;
+}
+
 bool TPictureDecoders::Decode(std::string_view bytes, base::TBitmap& out, int& width, int& height) const
 {
     if (bytes.size() > kMaxPictureBytes)

@@ -13,6 +13,9 @@ namespace pivrel::images {
 // a side (Wbmp.h), and at most this much memory for the decoder's own work.
 inline constexpr int kMaxDecoderAllocationMiB = 72;
 
+// "gif", "png" or "jpeg" when the bytes start as pictures of that format do; null otherwise.
+const char* RasterFormatOf(std::string_view bytes);
+
 // One picture format.
 class TPictureDecoder
 {

@@ -14,20 +14,6 @@ namespace pivrel::qtimages {
 
 namespace {
 
-    constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
-    constexpr std::string_view kJpegSignature = "\xFF\xD8\xFF";
-
-    const char* FormatOf(std::string_view bytes)
-    {
-        if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a"))
-            return "gif";
-        if (bytes.starts_with(kPngSignature))
-            return "png";
-        if (bytes.starts_with(kJpegSignature))
-            return "jpeg";
-        return nullptr;
-    }
-
     // TColor is 0x00BBGGRR; a pixel with some transparency is blended over white.
     base::TColor ToColor(QRgb pixel)
     {
@@ -59,12 +45,12 @@ namespace {
 
 bool TQtPictureDecoder::Recognizes(std::string_view bytes) const
 {
-    return FormatOf(bytes) != nullptr;
+    return images::RasterFormatOf(bytes) != nullptr;
 }
 
 bool TQtPictureDecoder::Decode(std::string_view bytes, base::TBitmap& out, int& width, int& height) const
 {
-    const char* format = FormatOf(bytes);
+    const char* format = images::RasterFormatOf(bytes);
     if (format == nullptr || bytes.size() > images::kMaxPictureBytes)
         return false;
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));

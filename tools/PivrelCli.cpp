@@ -1,20 +1,19 @@
+#include "images/PictureDecoder.h"
+
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/CliCommands.h"
-
-#ifdef PIVREL_QT_PICTURES
-#include "qtimages/QtPictureDecoder.h"
-#endif
+#include "tools/LoadablePictureDecoder.h"
 
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
     pivrel::tools::SetKeepDecksAtExit(true);
-#ifdef PIVREL_QT_PICTURES
-    pivrel::qtimages::RegisterQtPictureDecoder();
-#endif
+    pivrel::images::TPictureDecoders::Default().Register(
+        std::make_unique<pivrel::tools::TLoadablePictureDecoder>(pivrel::tools::PictureModulePaths()));
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = pivrel::tools::RunCli(args, std::cout, std::cerr);
     std::cout.flush();

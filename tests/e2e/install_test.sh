@@ -24,4 +24,7 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/pivrel.desktop" || fail "the menu entry is not valid"
 fi
 "$prefix/bin/pivrel" --version | grep -q '^Pivrel 2\.2' || fail "the installed program does not tell its version"
+# pivrel-cli finds its picture module where the install put it.
+"$prefix/bin/pivrel-cli" elements "$here/../data/pictures/gif-deck.wml" | grep -q '"SourceWidth":17,' \
+    || fail "the installed pivrel-cli does not decode a GIF picture"
 echo "PASS"
