@@ -1,5 +1,7 @@
 #include "net/WSocket.h"
 
+#include "base/Ascii.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -274,6 +276,13 @@ bool TWSocket::ResolveProto(int& protocol)
     if (m_proto.empty() || m_proto.size() > 31) {
         RaiseException("WSocketResolveProto: Invalid Protocol.");
         return false;
+    }
+    // The two protocols a socket speaks are known without asking the system's protocol database,
+    // whose first reading loads the name-service modules and costs milliseconds.
+    const std::string name = base::AsciiLower(m_proto);
+    if (name == "tcp" || name == "udp") {
+        protocol = name == "tcp" ? IPPROTO_TCP : IPPROTO_UDP;
+        return true;
     }
     if (StartsWithDigit(m_proto)) {
         if (ReadLeadingNumber(m_proto, 255, protocol))
