@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -24,8 +25,40 @@ namespace {
             | base::TColor(blend(qBlue(pixel))) << 16;
     }
 
+    bool BlackAndWhite(const QImage& image)
+    {
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (line[x] != 0xFF000000u && line[x] != 0xFFFFFFFFu)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // An opaque picture of black and white alone keeps a bit a pixel, as a WBMP does.
+    void CopyBlackAndWhite(const QImage& image, base::TBitmap& out)
+    {
+        out.FillMonochrome(image.width(), image.height());
+        for (int y = 0; y < out.Height; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            std::uint8_t* row = out.MonoRow(y);
+            for (int x = 0; x < out.Width; ++x) {
+                if (line[x] == 0xFF000000u)
+                    row[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+            }
+        }
+        out.Transparent = false;
+        out.TransparentColor = base::kNoColor;
+    }
+
     void CopyPixels(const QImage& image, base::TBitmap& out)
     {
+        if (BlackAndWhite(image)) {
+            CopyBlackAndWhite(image, out);
+            return;
+        }
         out.Fill(image.width(), image.height(), images::kWhite);
         bool anyTransparent = false;
         std::vector<base::TColor> row(std::size_t(out.Width));

@@ -93,6 +93,27 @@ namespace {
         }
     }
 
+    TEST(QtPictureDecoder, KeepsBlackAndWhitePicturesAtABitAPixel)
+    {
+        QImage image(20, 3, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        image.setPixel(17, 2, qRgb(0, 0, 0));
+        const TQtPictureDecoder decoder;
+        base::TBitmap bitmap;
+        int width = 0;
+        int height = 0;
+        ASSERT_TRUE(decoder.Decode(Encode(image, "png"), bitmap, width, height));
+        EXPECT_TRUE(bitmap.Monochrome());
+        EXPECT_EQ(bitmap.Pixel(17, 2), base::kBlack);
+        EXPECT_EQ(bitmap.Pixel(16, 2), images::kWhite);
+        EXPECT_FALSE(bitmap.Transparent);
+
+        image.setPixel(0, 0, qRgb(128, 128, 128));
+        ASSERT_TRUE(decoder.Decode(Encode(image, "png"), bitmap, width, height));
+        EXPECT_FALSE(bitmap.Monochrome());
+        EXPECT_EQ(bitmap.Pixel(17, 2), base::kBlack);
+    }
+
     TEST(QtPictureDecoder, TakesTheFirstFrameAndLaysTransparencyOverWhite)
     {
         const TQtPictureDecoder decoder;
