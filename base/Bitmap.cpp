@@ -30,30 +30,28 @@ namespace {
 
 void TBitmap::Fill(int width, int height, TColor colour)
 {
-    m_mono.reset();
-    m_colour.reset();
-    m_pixelWidth = m_pixelHeight = 0;
-    Width = width;
-    Height = height;
-    if (width <= 0 || height <= 0)
-        return;
-    m_colour = std::make_shared<std::vector<std::uint32_t>>(Area(width, height), Stored(colour));
-    m_pixelWidth = width;
-    m_pixelHeight = height;
+    if (Resize(width, height))
+        m_colour = std::make_shared<std::vector<std::uint32_t>>(Area(width, height), Stored(colour));
 }
 
 void TBitmap::FillMonochrome(int width, int height)
 {
+    if (Resize(width, height))
+        m_mono
+            = std::make_shared<std::vector<std::uint8_t>>(MonoStrideFor(width) * std::size_t(height), 0xFF);
+}
+
+// Drops the pixels and takes the new size; true when that size can hold pixels.
+bool TBitmap::Resize(int width, int height)
+{
     m_mono.reset();
     m_colour.reset();
-    m_pixelWidth = m_pixelHeight = 0;
     Width = width;
     Height = height;
-    if (width <= 0 || height <= 0)
-        return;
-    m_mono = std::make_shared<std::vector<std::uint8_t>>(MonoStrideFor(width) * std::size_t(height), 0xFF);
-    m_pixelWidth = width;
-    m_pixelHeight = height;
+    const bool holds = width > 0 && height > 0;
+    m_pixelWidth = holds ? width : 0;
+    m_pixelHeight = holds ? height : 0;
+    return holds;
 }
 
 bool TBitmap::Complete() const
@@ -70,7 +68,7 @@ std::size_t TBitmap::PixelBytes() const
 
 TColor TBitmap::Pixel(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= m_pixelWidth || y >= m_pixelHeight)
+    if (x < 0 || y < 0 || x >= m_pixelWidth || y >= m_pixelHeight || (!m_colour && !m_mono))
         return kWhite;
     if (m_colour)
         return (*m_colour)[Area(m_pixelWidth, y) + std::size_t(x)] & kColourBits;
@@ -80,7 +78,7 @@ TColor TBitmap::Pixel(int x, int y) const
 
 void TBitmap::SetPixel(int x, int y, TColor colour)
 {
-    if (x < 0 || y < 0 || x >= m_pixelWidth || y >= m_pixelHeight)
+    if (x < 0 || y < 0 || x >= m_pixelWidth || y >= m_pixelHeight || (!m_colour && !m_mono))
         return;
     if (m_mono && colour != kBlack && colour != kWhite)
         MakeColour();

@@ -58,6 +58,7 @@ public:
     bool SharesPixelsWith(const TBitmap& other) const;
 
 private:
+    bool Resize(int width, int height);
     void Unshare();
     void MakeColour();
 
