@@ -2,6 +2,7 @@
 
 #include "wml/WMLCutText.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -9,11 +10,9 @@ namespace pivrel::wml {
 
 namespace {
 
-    // What a string holds beyond its own object: nothing while its text fits in place.
     std::size_t HeapBytes(const std::string& text)
     {
-        static const std::size_t inPlace = std::string().capacity();
-        return text.capacity() > inPlace ? text.capacity() + 1 : 0;
+        return StringHeapBytes(text);
     }
 
     std::size_t ListBytes(const TStringList& list)
@@ -386,7 +385,13 @@ bool TCardReader::AppendBlankToLastText()
     TWMLElementList& elements = m_card.Elements;
     if (elements.empty() || elements.back().Object->Class() != TWMLClass::Text)
         return false;
-    elements.back().Object->As<TWMLText>().Text += ' ';
+    std::string& text = elements.back().Object->As<TWMLText>().Text;
+    const std::size_t before = HeapBytes(text);
+    // Appending would double the room the text keeps; the record keeps exactly its text, and
+    // what it grew by is counted as its records are.
+    text += ' ';
+    text.shrink_to_fit();
+    m_card.m_bytesUsed += HeapBytes(text) - std::min(before, HeapBytes(text));
     return true;
 }
 
@@ -503,11 +508,12 @@ void TCardReader::ReadDo()
     const std::string_view code = ElementView(m_do);
     if (!m_card.Affordable(EmptyBytes<TWMLBtn>() + 2 * code.size()))
         return;
+    // The do element's text is not kept on the record: everything the button needs is read from it
+    // here, and a copy would double what a card of buttons weighs.
     auto record = std::make_unique<TWMLBtn>();
-    record->WMLCode = code;
     record->Alignment = m_card.Alignment;
     record->TextFont = m_card.TextFont;
-    record->Parse(record->WMLCode);
+    record->Parse(code);
     std::string key = record->Caption;
     std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->BtName)
         + HeapBytes(record->Caption) + HeapBytes(record->DoType);
@@ -686,6 +692,15 @@ void TCardReader::RemoveComment(std::size_t gt)
         RemoveFront(2);
 }
 
+std::size_t StringHeapBytes(const std::string& text)
+{
+    static const std::size_t inPlace = std::string().capacity();
+    if (text.capacity() <= inPlace)
+        return 0;
+    // The allocator adds its header to the text and its end mark, and rounds to 16 bytes.
+    return std::max<std::size_t>(32, (text.capacity() + 1 + 8 + 15) / 16 * 16);
+}
+
 bool TWMLCard::Parse(std::string_view code)
 {
     const std::string_view card = GetElementView("card", code);
@@ -723,9 +738,20 @@ bool TWMLCard::Parse(std::string_view code)
     m_bytesUsed = 0;
     m_limitReached = false;
     TCardReader(*this, text).Run();
+    ReleaseSpareEntries();
     // Records added by hand after the parse are not limited.
     m_byteLimit = SIZE_MAX;
     return true;
+}
+
+void TWMLCard::ReleaseSpareEntries()
+{
+    // The parse counts each entry twice, for the room a growing list keeps; the finished lists
+    // give that room back, so from then on a card costs one entry a record.
+    Elements.shrink_to_fit();
+    Variables.shrink_to_fit();
+    const std::size_t spare = Elements.size() * (kElementBytes - sizeof(TWMLElement));
+    m_bytesUsed -= std::min(m_bytesUsed, spare);
 }
 
 void TWMLCard::TimerExpired()
@@ -867,8 +893,9 @@ void TWMLCard::AddImage(std::string_view code)
 {
     if (!Affordable(EmptyBytes<TWMLImage>() + code.size()))
         return;
+    // As with buttons, the element's text stays behind; an input keeps its own, which its format
+    // mask is read from when it is shown and when its value is checked.
     auto record = std::make_unique<TWMLImage>();
-    record->WMLCode = code;
     record->Alignment = Alignment;
     record->TextFont = TextFont;
     record->Parse(code);
@@ -921,6 +948,10 @@ void TWMLCard::AddSelect(std::string_view code)
         record->Title = "Options (" + GetAttribute("name", code, "") + "):";
     record->Multiple = GetAttributeView("multiple", code, "false") != "false";
     ReadOptions(code, v);
+    // The option lists are complete: the room they kept for growing goes back.
+    v.NameList.shrink_to_fit();
+    v.ValueList.shrink_to_fit();
+    v.OnPickList.shrink_to_fit();
     TWMLVariable* variable = &v;
     const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + sizeof(TCardVariable);
     const std::size_t before = Elements.size();

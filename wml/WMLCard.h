@@ -113,6 +113,8 @@ private:
     void Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes);
     // False, and the parse stops, when a record of at least `bytes` bytes would pass the limit.
     bool Affordable(std::size_t bytes);
+    // Frees the room the element and variable lists kept for growing, once the parse is done.
+    void ReleaseSpareEntries();
 
     std::size_t m_byteLimit = SIZE_MAX;
     std::size_t m_bytesUsed = 0;
@@ -122,6 +124,10 @@ private:
 // The post fields of the link at index: the post field records right in front of it, in their
 // order. Those of other links, cards or buttons never belong to it.
 TWMLPostFields LinkPostFields(const TWMLElementList& elements, std::size_t index);
+
+// What a string holds on the heap beyond its own object, as the allocator hands it out: nothing
+// while its text fits in place.
+std::size_t StringHeapBytes(const std::string& text);
 
 // The integer a timer value denotes when it is all digits, otherwise 1; a value beyond the 32-bit
 // range gives the largest number that still fits when multiplied by 100.

@@ -42,13 +42,31 @@ bool TWMLDeck::Parse(TStringList&& lines)
 {
     Fire(OnParsing, *this);
     Clear();
-    if (!Parser.Parse(std::move(lines))) {
+    return Build(Parser.Parse(std::move(lines)));
+}
+
+bool TWMLDeck::ParseText(std::string text)
+{
+    Fire(OnParsing, *this);
+    Clear();
+    const bool accepted = Parser.ParseText(text);
+    // The cards are cut from the normalised text alone, so the text given goes before they are
+    // built rather than staying beside them.
+    std::string().swap(text);
+    return Build(accepted);
+}
+
+bool TWMLDeck::Build(bool accepted)
+{
+    if (!accepted) {
         // A text that is not a deck leaves the deck empty rather than showing the previous one.
         Fire(OnParseError, *this);
         Fire(OnParseComplete, *this);
         return false;
     }
-    WMLCode = Parser.WMLCode;
+    // The parser hands its text over: the deck is the one holder of the whole text.
+    WMLCode = std::move(Parser.WMLCode);
+    Parser.WMLCode.clear();
     bool built = false;
     const std::string_view wml = GetElementView("wml", WMLCode);
     if (!wml.empty())
@@ -84,9 +102,15 @@ bool TWMLDeck::BuildCards(std::string_view wml)
         const std::size_t cost = Template.size() + card.Count;
         if (cost > limit - handedOver)
             break;
+        std::string cardText = rest.Extract(card.Pos, card.Count);
+        // The card's copies of its text and of the template come out of the same budget as its
+        // records: a long template repeated on every card weighs as much as records would.
+        const std::size_t textBytes = StringHeapBytes(cardText) + StringHeapBytes(Template);
+        if (textBytes > recordLimit - recordBytes)
+            break;
         handedOver += cost;
-        std::unique_ptr<TWMLCard> parsed
-            = BuildCard(rest.Extract(card.Pos, card.Count), recordLimit - recordBytes);
+        recordBytes += textBytes;
+        std::unique_ptr<TWMLCard> parsed = BuildCard(std::move(cardText), recordLimit - recordBytes);
         recordBytes += parsed->RecordBytes();
         rest.Remove(card.Pos, card.Count);
         if (templateRange.Found() && card.Pos < templateRange.End())
