@@ -113,8 +113,8 @@ namespace {
         void Show(const std::string& cards, const std::string& url = "http://host/deck.wml")
         {
             browser.SetCurrentURL(url);
-            browser.Body = base::SplitLines(Deck(cards));
-            browser.WMLDeck.Parse(browser.Body);
+            browser.BodyBytes = Deck(cards);
+            browser.WMLDeck.Parse(browser.Body());
             renderer.RenderCard(browser, view, host);
         }
 

@@ -1,5 +1,7 @@
 #include "wml/WMLDeck.h"
 
+#include "base/StringList.h"
+
 #include <gtest/gtest.h>
 
 namespace pivrel::wml {
@@ -186,6 +188,62 @@ namespace {
             EXPECT_LE(records * (c.RecordSize + sizeof(TWMLElement)), kBudget);
             // The budget ends the deck: the card that reached it is the last one built.
             EXPECT_LT(deck.CardList.size(), 3u);
+        }
+    }
+
+    // Every card holds the template and its own text; those copies weigh as much as records and
+    // come out of the same budget, so a long template cannot multiply the deck past it.
+    TEST(WMLDeckParse, RecordBudgetCountsTheCardsTextCopies)
+    {
+        constexpr std::size_t kBudget = std::size_t(1) << 20;
+        std::string text = "<wml><template>" + std::string(64 << 10, 'x') + "</template>";
+        for (int i = 0; i < 100; ++i)
+            text += "<card id=\"c" + std::to_string(i) + "\"><p>y</p></card>";
+        TWMLDeck deck;
+        deck.Limits.RecordBytesPerInputByte = 0;
+        deck.Limits.RecordSlack = kBudget;
+        EXPECT_TRUE(deck.Parse({ text + "</wml>" }));
+        std::size_t copies = 0;
+        for (const TWMLCardEntry& entry : deck.CardList)
+            copies += entry.Card->Template.size() + entry.Card->WMLCode.size();
+        EXPECT_GT(deck.CardList.size(), 0u);
+        EXPECT_LE(copies, kBudget);
+        EXPECT_LT(deck.CardList.size(), 16u);
+    }
+
+    // A whole text read in place gives the deck its lines give, whatever ends its lines; only a
+    // rejected text leaves its lines behind, for the report of what it lacks.
+    TEST(WMLDeckParse, TextParsesAsItsLinesDo)
+    {
+        const struct {
+            const char* Text;
+            bool Accepted;
+        } cases[] = {
+            { "<wml>\r\n<card id=\"a\"><p>one\r\ntwo</p></card>\r\n</wml>\r\n", true },
+            { "<wml>\r<card id=\"a\"><p>one\rtwo</p></card></wml>", true },
+            { "<wml>\n<card id=\"a\"><pre>  one\n\n  two</pre></card>\n</wml>", true },
+            { "<wml><template><do type=\"prev\"><prev/></do></template>\n<card id=\"a\"/>\n"
+              "<card id=\"b\">b\n</card></wml>",
+                true },
+            { "<wml>\r\n<card id=\"a\">no end\r\n</wml>\r\n", false },
+            { "", false },
+        };
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Text);
+            TWMLDeck fromLines;
+            TWMLDeck fromText;
+            const bool linesBuilt = fromLines.Parse(base::SplitLines(c.Text));
+            EXPECT_EQ(fromText.ParseText(c.Text), linesBuilt);
+            EXPECT_EQ(fromText.WMLCode, fromLines.WMLCode);
+            EXPECT_EQ(fromText.Template, fromLines.Template);
+            ASSERT_EQ(fromText.CardList.size(), fromLines.CardList.size());
+            for (std::size_t i = 0; i < fromText.CardList.size(); ++i) {
+                EXPECT_EQ(fromText.CardList[i].Key, fromLines.CardList[i].Key);
+                EXPECT_EQ(FirstText(*fromText.CardList[i].Card), FirstText(*fromLines.CardList[i].Card));
+            }
+            EXPECT_EQ(fromText.WMLCode.empty(), !c.Accepted);
+            EXPECT_EQ(fromText.Parser.WMLLines, c.Accepted ? TStringList {} : base::SplitLines(c.Text));
         }
     }
 
