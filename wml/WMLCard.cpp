@@ -51,7 +51,7 @@ namespace {
     template <class T> std::size_t ObjectBytes(const T& record)
     {
         return PooledSize(sizeof(T)) + kElementBytes + HeapBytes(record.WMLCode)
-            + HeapBytes(record.TextFont.Name) + VariableBytes(record.VarObject);
+            + VariableBytes(record.VarObject);
     }
 
     // The least a record of class T can cost, known before it is built.
@@ -152,7 +152,7 @@ private:
     bool m_pendingBlank = false;
     bool m_inPre = false;
     bool m_preStart = false;
-    std::string m_fontBeforePre;
+    base::TFaceName m_fontBeforePre;
 };
 
 TCardReader::TCardReader(TWMLCard& card, std::string_view text)
@@ -467,10 +467,10 @@ void TCardReader::ReadPre(bool start, std::size_t gt)
     if (m_lineHasText)
         m_card.AddBR();
     LineStart();
-    std::string& face = m_card.TextFont.Name;
+    base::TFaceName& face = m_card.TextFont.Name;
     if (start && !m_inPre) {
         m_fontBeforePre = face;
-        face = std::string(kFixedFace);
+        face = kFixedFace;
     } else if (!start && m_inPre) {
         face = m_fontBeforePre;
     }

@@ -34,7 +34,7 @@ struct TDeckParseLimits {
     // dropped and no further card is built. Beside them live only the document's bytes and the
     // deck's one normalised text, so a whole load stays within eight times the deck plus 100 MiB.
     std::size_t RecordBytesPerInputByte = 5;
-    std::size_t RecordSlack = std::size_t(66) << 20;
+    std::size_t RecordSlack = std::size_t(64) << 20;
 };
 
 class TWMLDeck : public TWMLObject

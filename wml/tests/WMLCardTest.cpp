@@ -14,7 +14,7 @@ namespace {
         out += " a" + std::to_string(static_cast<int>(o.Alignment)) + " s" + std::to_string(f.Size)
             + (f.Bold ? "B" : "") + (f.Italic ? "I" : "") + (f.Underline ? "U" : "");
         if (f.Name != TFontDesc().Name)
-            out += " font=" + f.Name;
+            out += " font=" + f.Name.Text();
         switch (o.Class()) {
         case TWMLClass::Text:
             out += " '" + o.As<TWMLText>().Text + "'";
