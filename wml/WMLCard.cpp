@@ -15,6 +15,11 @@ namespace {
         return StringHeapBytes(text);
     }
 
+    std::size_t SourceBytes(const TWMLSource& source)
+    {
+        return source.Exists() ? TWMLSource::kHolderBytes + StringHeapBytes(source.Text()) : 0;
+    }
+
     std::size_t ListBytes(const TStringList& list)
     {
         std::size_t bytes = list.capacity() * sizeof(std::string);
@@ -36,9 +41,10 @@ namespace {
             + HeapBytes(v.DefaultValue) + HeapBytes(v.DefaultIValue);
     }
 
-    // What one more entry of the element list costs: the entry, and as much again for the room
-    // the list keeps when it grows.
-    constexpr std::size_t kElementBytes = 2 * sizeof(TWMLElement);
+    // What one more entry of the element list costs while the card is parsed: the entry, as much
+    // again for the room the list keeps when it grows, and as much again because moving to a
+    // larger block holds both blocks for a moment. A finished card gives back all but the entry.
+    constexpr std::size_t kElementBytes = 3 * sizeof(TWMLElement);
 
     // The record's place in the record pool, rounded as the pool rounds it.
     constexpr std::size_t PooledSize(std::size_t size)
@@ -50,7 +56,7 @@ namespace {
     // by whoever knows them.
     template <class T> std::size_t ObjectBytes(const T& record)
     {
-        return PooledSize(sizeof(T)) + kElementBytes + HeapBytes(record.WMLCode)
+        return PooledSize(sizeof(T)) + kElementBytes + SourceBytes(record.WMLCode)
             + VariableBytes(record.VarObject);
     }
 
@@ -746,8 +752,8 @@ bool TWMLCard::Parse(std::string_view code)
 
 void TWMLCard::ReleaseSpareEntries()
 {
-    // The parse counts each entry twice, for the room a growing list keeps; the finished lists
-    // give that room back, so from then on a card costs one entry a record.
+    // The parse counts each entry three times, for the room a growing list keeps and its moves;
+    // the finished lists give that room back, so from then on a card costs one entry a record.
     Elements.shrink_to_fit();
     Variables.shrink_to_fit();
     const std::size_t spare = Elements.size() * (kElementBytes - sizeof(TWMLElement));

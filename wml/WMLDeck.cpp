@@ -105,7 +105,8 @@ bool TWMLDeck::BuildCards(std::string_view wml)
         std::string cardText = rest.Extract(card.Pos, card.Count);
         // The card's copies of its text and of the template come out of the same budget as its
         // records: a long template repeated on every card weighs as much as records would.
-        const std::size_t textBytes = StringHeapBytes(cardText) + StringHeapBytes(Template);
+        const std::size_t textBytes
+            = TWMLSource::kHolderBytes + StringHeapBytes(cardText) + StringHeapBytes(Template);
         if (textBytes > recordLimit - recordBytes)
             break;
         handedOver += cost;

@@ -75,6 +75,12 @@ const char* TWMLObject::ClassName() const
     return "TWMLObject";
 }
 
+const std::string& TWMLSource::Empty()
+{
+    static const std::string empty;
+    return empty;
+}
+
 const TWMLVariable& TWMLVariableBlock::Empty()
 {
     static const TWMLVariable empty;

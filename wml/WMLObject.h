@@ -63,6 +63,53 @@ private:
     std::unique_ptr<TWMLVariable> m_block;
 };
 
+// The WML source text an object was built from. Only inputs among the element records keep one
+// (besides cards and the deck), so the text lives out of line: an empty one costs a pointer, not
+// a whole string on each of a deck's many records.
+class TWMLSource
+{
+public:
+    // What the allocator takes for the out-of-line string itself, beside its text.
+    static constexpr std::size_t kHolderBytes = (sizeof(std::string) + 8 + 15) / 16 * 16;
+
+    TWMLSource& operator=(std::string text)
+    {
+        if (text.empty())
+            m_text.reset();
+        else if (m_text)
+            *m_text = std::move(text);
+        else
+            m_text = std::make_unique<std::string>(std::move(text));
+        return *this;
+    }
+
+    TWMLSource& operator=(std::string_view text) { return *this = std::string(text); }
+
+    TWMLSource& operator=(const char* text) { return *this = std::string(text); }
+
+    const std::string& Text() const { return m_text ? *m_text : Empty(); }
+
+    operator std::string_view() const { return Text(); }
+
+    std::size_t size() const { return m_text ? m_text->size() : 0; }
+
+    bool empty() const { return size() == 0; }
+
+    void clear() { m_text.reset(); }
+
+    // Whether the text is kept out of line, and so what it costs beyond the pointer.
+    bool Exists() const { return m_text != nullptr; }
+
+    bool operator==(const TWMLSource& other) const { return Text() == other.Text(); }
+
+    bool operator==(std::string_view text) const { return Text() == text; }
+
+private:
+    static const std::string& Empty();
+
+    std::unique_ptr<std::string> m_text;
+};
+
 // A post field of a go task: its name and its value as the deck writes them (references are
 // expanded when the task is followed).
 struct TWMLPostField {
@@ -130,7 +177,7 @@ public:
     // "TWMLText", "TWMLLink", ...: the record's class name as the inspector prints it.
     const char* ClassName() const;
 
-    std::string WMLCode;
+    TWMLSource WMLCode;
     TFontDesc TextFont;
     TWMLAlignment Alignment = TWMLAlignment::Left;
     TWMLVariableBlock VarObject;

@@ -363,7 +363,7 @@ namespace {
         server.AddResponse(Ok(latin1, "text/vnd.wap.wml; charset=\"ISO-8859-1\""));
         browser.Navigate(server.Url("/l.wml"), true, false, false);
         ASSERT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "c" }));
-        EXPECT_NE(browser.WMLDeck.WMLCode.find("caf\xC3\xA9"), std::string::npos);
+        EXPECT_NE(browser.WMLDeck.WMLCode.Text().find("caf\xC3\xA9"), std::string::npos);
         EXPECT_EQ(browser.Body(), base::SplitLines(latin1));
 
         // A local file has no Content-Type: its own declaration decides.
@@ -371,7 +371,7 @@ namespace {
             "<?xml version=\"1.0\" encoding=\"windows-1252\"?><wml><card id=\"w\">"
             "<p>\x80</p></card></wml>");
         ASSERT_TRUE(browser.LoadLocalFile("file://" + path));
-        EXPECT_NE(browser.WMLDeck.WMLCode.find("\xE2\x82\xAC"), std::string::npos);
+        EXPECT_NE(browser.WMLDeck.WMLCode.Text().find("\xE2\x82\xAC"), std::string::npos);
     }
 
     TEST(WMLBrowserContentType, CharsetParameter)

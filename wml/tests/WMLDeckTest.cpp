@@ -52,7 +52,7 @@ namespace {
         }
         EXPECT_EQ(FirstText(*deck.CardList[0].Card), "One");
         EXPECT_EQ(deck.CardList[1].Card->WMLCode, "<card id=\"b\"><p>Two</p></card>");
-        EXPECT_EQ(deck.WMLCode.substr(0, 5), "<?xml");
+        EXPECT_EQ(deck.WMLCode.Text().substr(0, 5), "<?xml");
     }
 
     TEST(WMLDeckParse, RejectedTextLeavesNoCards)
