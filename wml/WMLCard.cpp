@@ -17,7 +17,7 @@ namespace {
 
     std::size_t SourceBytes(const TWMLSource& source)
     {
-        return source.Exists() ? TWMLSource::kHolderBytes + StringHeapBytes(source.Text()) : 0;
+        return source.HeapBytes();
     }
 
     std::size_t ListBytes(const TStringList& list)
@@ -696,15 +696,6 @@ void TCardReader::RemoveComment(std::size_t gt)
         RemoveFront(gt + 1);
     else
         RemoveFront(2);
-}
-
-std::size_t StringHeapBytes(const std::string& text)
-{
-    static const std::size_t inPlace = std::string().capacity();
-    if (text.capacity() <= inPlace)
-        return 0;
-    // The allocator adds its header to the text and its end mark, and rounds to 16 bytes.
-    return std::max<std::size_t>(32, (text.capacity() + 1 + 8 + 15) / 16 * 16);
 }
 
 bool TWMLCard::Parse(std::string_view code)

@@ -125,10 +125,6 @@ private:
 // order. Those of other links, cards or buttons never belong to it.
 TWMLPostFields LinkPostFields(const TWMLElementList& elements, std::size_t index);
 
-// What a string holds on the heap beyond its own object, as the allocator hands it out: nothing
-// while its text fits in place.
-std::size_t StringHeapBytes(const std::string& text);
-
 // The integer a timer value denotes when it is all digits, otherwise 1; a value beyond the 32-bit
 // range gives the largest number that still fits when multiplied by 100.
 std::int32_t TimerValue(std::string_view value);

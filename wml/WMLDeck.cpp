@@ -102,11 +102,10 @@ bool TWMLDeck::BuildCards(std::string_view wml)
         const std::size_t cost = Template.size() + card.Count;
         if (cost > limit - handedOver)
             break;
-        std::string cardText = rest.Extract(card.Pos, card.Count);
-        // The card's copies of its text and of the template come out of the same budget as its
+        TWMLSource cardText = CardText(rest, card);
+        // The card's text and its copy of the template come out of the same budget as its
         // records: a long template repeated on every card weighs as much as records would.
-        const std::size_t textBytes
-            = TWMLSource::kHolderBytes + StringHeapBytes(cardText) + StringHeapBytes(Template);
+        const std::size_t textBytes = cardText.HeapBytes() + StringHeapBytes(Template);
         if (textBytes > recordLimit - recordBytes)
             break;
         handedOver += cost;
@@ -126,7 +125,19 @@ bool TWMLDeck::BuildCards(std::string_view wml)
     return built;
 }
 
-std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText, std::size_t recordBudget)
+TWMLSource TWMLDeck::CardText(const TCutText& rest, TTextRange card) const
+{
+    // A card that lies in one piece in the deck's text shares it; one joined from the pieces
+    // around an earlier cut gets a copy of its own.
+    TWMLSource text;
+    if (card.Pos >= rest.KeptSize())
+        text.Share(WMLCode, rest.RestView(card.Pos, card.Count));
+    else
+        text = rest.Extract(card.Pos, card.Count);
+    return text;
+}
+
+std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(TWMLSource cardText, std::size_t recordBudget)
 {
     auto card = std::make_unique<TWMLCard>();
     card->WMLCode = std::move(cardText);

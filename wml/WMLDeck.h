@@ -1,6 +1,7 @@
 #pragma once
 
 #include "wml/WMLCard.h"
+#include "wml/WMLCutText.h"
 #include "wml/WMLObject.h"
 #include "wml/WMLParser.h"
 
@@ -82,7 +83,8 @@ public:
 private:
     bool Build(bool accepted);
     bool BuildCards(std::string_view wml);
-    std::unique_ptr<TWMLCard> BuildCard(std::string cardText, std::size_t recordBudget);
+    TWMLSource CardText(const TCutText& rest, TTextRange card) const;
+    std::unique_ptr<TWMLCard> BuildCard(TWMLSource cardText, std::size_t recordBudget);
 };
 
 } // namespace pivrel::wml

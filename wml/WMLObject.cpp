@@ -3,6 +3,7 @@
 #include "base/Ascii.h"
 #include "wml/WMLCutText.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace pivrel::wml {
@@ -75,10 +76,60 @@ const char* TWMLObject::ClassName() const
     return "TWMLObject";
 }
 
-const std::string& TWMLSource::Empty()
+std::size_t StringHeapBytes(const std::string& text)
 {
-    static const std::string empty;
-    return empty;
+    static const std::size_t inPlace = std::string().capacity();
+    if (text.capacity() <= inPlace)
+        return 0;
+    // The allocator adds its header to the text and its end mark, and rounds to 16 bytes.
+    return std::max<std::size_t>(32, (text.capacity() + 1 + 8 + 15) / 16 * 16);
+}
+
+namespace {
+
+    // A block the allocator hands out for an object of the given size, its header included.
+    constexpr std::size_t AllocatedBytes(std::size_t size)
+    {
+        return (size + 8 + 15) / 16 * 16;
+    }
+
+} // namespace
+
+TWMLSource& TWMLSource::operator=(std::string text)
+{
+    if (text.empty()) {
+        m_text.reset();
+        return *this;
+    }
+    auto whole = std::make_shared<const std::string>(std::move(text));
+    const std::string_view view = *whole;
+    m_text = std::make_unique<THolder>(THolder { std::move(whole), view });
+    return *this;
+}
+
+void TWMLSource::Share(const TWMLSource& whole, std::string_view part)
+{
+    if (part.empty() || !whole.m_text) {
+        m_text.reset();
+        return;
+    }
+    m_text = std::make_unique<THolder>(THolder { whole.m_text->Whole, part });
+}
+
+std::size_t TWMLSource::HeapBytes() const
+{
+    if (!m_text)
+        return 0;
+    const std::string& whole = *m_text->Whole;
+    const bool owner = m_text->View.data() == whole.data() && m_text->View.size() == whole.size();
+    // make_shared puts the string and its counts in one block.
+    return SharedPartBytes()
+        + (owner ? AllocatedBytes(sizeof(std::string) + 16) + StringHeapBytes(whole) : 0);
+}
+
+std::size_t TWMLSource::SharedPartBytes()
+{
+    return AllocatedBytes(sizeof(THolder));
 }
 
 const TWMLVariable& TWMLVariableBlock::Empty()

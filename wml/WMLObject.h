@@ -63,51 +63,57 @@ private:
     std::unique_ptr<TWMLVariable> m_block;
 };
 
+// What a string holds on the heap beyond its own object, as the allocator hands it out: nothing
+// while its text fits in place.
+std::size_t StringHeapBytes(const std::string& text);
+
 // The WML source text an object was built from. Only inputs among the element records keep one
 // (besides cards and the deck), so the text lives out of line: an empty one costs a pointer, not
-// a whole string on each of a deck's many records.
+// a whole string on each of a deck's many records. A card's text is a part of the deck's, which it
+// shares rather than copies; the shared text lives as long as any part of it is held.
 class TWMLSource
 {
 public:
-    // What the allocator takes for the out-of-line string itself, beside its text.
-    static constexpr std::size_t kHolderBytes = (sizeof(std::string) + 8 + 15) / 16 * 16;
-
-    TWMLSource& operator=(std::string text)
-    {
-        if (text.empty())
-            m_text.reset();
-        else if (m_text)
-            *m_text = std::move(text);
-        else
-            m_text = std::make_unique<std::string>(std::move(text));
-        return *this;
-    }
+    TWMLSource& operator=(std::string text);
 
     TWMLSource& operator=(std::string_view text) { return *this = std::string(text); }
 
     TWMLSource& operator=(const char* text) { return *this = std::string(text); }
 
-    const std::string& Text() const { return m_text ? *m_text : Empty(); }
+    // Holds part, which lies within whole's text, without copying it.
+    void Share(const TWMLSource& whole, std::string_view part);
+
+    std::string_view Text() const { return m_text ? m_text->View : std::string_view(); }
 
     operator std::string_view() const { return Text(); }
 
-    std::size_t size() const { return m_text ? m_text->size() : 0; }
+    std::size_t size() const { return Text().size(); }
 
-    bool empty() const { return size() == 0; }
+    bool empty() const { return Text().empty(); }
 
     void clear() { m_text.reset(); }
 
-    // Whether the text is kept out of line, and so what it costs beyond the pointer.
+    // Whether any text is held, and so costs memory beyond the pointer.
     bool Exists() const { return m_text != nullptr; }
+
+    // What the held text costs beyond the pointer: the holder, and the text itself unless it is
+    // a part shared with another source.
+    std::size_t HeapBytes() const;
+
+    // What holding a shared part costs.
+    static std::size_t SharedPartBytes();
 
     bool operator==(const TWMLSource& other) const { return Text() == other.Text(); }
 
     bool operator==(std::string_view text) const { return Text() == text; }
 
 private:
-    static const std::string& Empty();
+    struct THolder {
+        std::shared_ptr<const std::string> Whole;
+        std::string_view View;
+    };
 
-    std::unique_ptr<std::string> m_text;
+    std::unique_ptr<THolder> m_text;
 };
 
 // A post field of a go task: its name and its value as the deck writes them (references are

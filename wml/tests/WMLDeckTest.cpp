@@ -3,6 +3,7 @@
 #include "base/StringList.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace pivrel::wml {
 namespace {
@@ -98,6 +99,46 @@ namespace {
             TWMLDeck deck;
             EXPECT_EQ(deck.Parse(c.Lines), !c.IDs.empty());
             EXPECT_EQ(CardIDs(deck), c.IDs);
+        }
+    }
+
+    // A card's text is the part of the deck's text it was cut from, shared rather than copied,
+    // unless the cut joined it from pieces; either way it reads as the card element and stays
+    // readable when the card outlives its deck.
+    TEST(WMLDeckParse, CardsShareTheDecksTextWhereItLiesInOnePiece)
+    {
+        const struct {
+            const char* Text;
+            std::vector<std::string> Cards;
+            std::vector<bool> Shared;
+        } cases[] = {
+            { "<wml><card id=\"a\">x</card> <card id=\"b\">y</card></wml>",
+                { "<card id=\"a\">x</card>", "<card id=\"b\">y</card>" }, { true, true } },
+            { "<wml><template>t</template><card id=\"a\"><p>x</p></card></wml>",
+                { "<card id=\"a\"><p>x</p></card>" }, { true } },
+            { "<wml><ca<card id=\"a\">x</card>rd id=\"b\">y</card></wml>",
+                { "<card id=\"a\">x</card>", "<card id=\"b\">y</card>" }, { true, false } },
+            { "<wml><card id=\"a\"><card id=\"b\">x</card>y</card></wml>",
+                { "<card id=\"a\"><card id=\"b\">x</card>" }, { true } },
+        };
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Text);
+            auto deck = std::make_unique<TWMLDeck>();
+            ASSERT_TRUE(deck->ParseText(c.Text));
+            ASSERT_EQ(deck->CardList.size(), c.Cards.size());
+            const std::string_view whole = deck->WMLCode;
+            std::vector<std::unique_ptr<TWMLCard>> kept;
+            for (std::size_t i = 0; i < c.Cards.size(); ++i) {
+                const std::string_view text = deck->CardList[i].Card->WMLCode;
+                EXPECT_EQ(text, c.Cards[i]);
+                const bool shared = text.data() >= whole.data() && text.data() < whole.data() + whole.size();
+                EXPECT_EQ(shared, c.Shared[i]) << i;
+                kept.push_back(std::move(deck->CardList[i].Card));
+            }
+            deck.reset();
+            for (std::size_t i = 0; i < c.Cards.size(); ++i)
+                EXPECT_EQ(kept[i]->WMLCode, c.Cards[i]);
         }
     }
 
