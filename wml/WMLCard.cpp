@@ -15,11 +15,6 @@ namespace {
         return StringHeapBytes(text);
     }
 
-    std::size_t SourceBytes(const TWMLSource& source)
-    {
-        return source.HeapBytes();
-    }
-
     std::size_t ListBytes(const TStringList& list)
     {
         std::size_t bytes = list.capacity() * sizeof(std::string);
@@ -56,7 +51,7 @@ namespace {
     // by whoever knows them.
     template <class T> std::size_t ObjectBytes(const T& record)
     {
-        return PooledSize(sizeof(T)) + kElementBytes + SourceBytes(record.WMLCode)
+        return PooledSize(sizeof(T)) + kElementBytes + record.WMLCode.HeapBytes()
             + VariableBytes(record.VarObject);
     }
 
