@@ -762,9 +762,9 @@ bool TWMLCard::Affordable(std::size_t bytes)
     return !m_limitReached;
 }
 
-void TWMLCard::Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes)
+void TWMLCard::Append(TWMLKey key, std::unique_ptr<TWMLObject> record, std::size_t bytes)
 {
-    bytes += HeapBytes(key);
+    bytes += key.HeapBytes();
     if (!Affordable(bytes))
         return;
     m_bytesUsed += bytes;

@@ -4,6 +4,8 @@
 #include "wml/WMLCutText.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <utility>
 
 namespace pivrel::wml {
@@ -94,6 +96,69 @@ namespace {
     }
 
 } // namespace
+
+namespace {
+
+    const std::array<std::string, 5>& FixedKeys()
+    {
+        static const auto* const keys
+            = new std::array<std::string, 5> { "Link", "Image", "Select", "postfield", "PIVRELVERSION" };
+        return *keys;
+    }
+
+} // namespace
+
+TWMLKey::TWMLKey(std::string text)
+{
+    if (text.empty())
+        return;
+    for (const std::string& fixed : FixedKeys()) {
+        if (fixed == text) {
+            m_text = &fixed;
+            return;
+        }
+    }
+    m_text = new std::string(std::move(text));
+}
+
+TWMLKey::TWMLKey(const TWMLKey& other)
+    : m_text(other.Owned() ? new std::string(*other.m_text) : other.m_text)
+{ }
+
+TWMLKey::TWMLKey(TWMLKey&& other) noexcept
+    : m_text(std::exchange(other.m_text, nullptr))
+{ }
+
+TWMLKey& TWMLKey::operator=(TWMLKey other) noexcept
+{
+    std::swap(m_text, other.m_text);
+    return *this;
+}
+
+TWMLKey::~TWMLKey()
+{
+    if (Owned())
+        delete m_text;
+}
+
+const std::string& TWMLKey::Text() const
+{
+    static const std::string empty;
+    return m_text ? *m_text : empty;
+}
+
+bool TWMLKey::Owned() const
+{
+    const std::array<std::string, 5>& fixed = FixedKeys();
+    const std::less<const std::string*> before;
+    return m_text != nullptr
+        && (before(m_text, fixed.data()) || !before(m_text, fixed.data() + fixed.size()));
+}
+
+std::size_t TWMLKey::HeapBytes() const
+{
+    return Owned() ? AllocatedBytes(sizeof(std::string)) + StringHeapBytes(*m_text) : 0;
+}
 
 TWMLSource& TWMLSource::operator=(std::string text)
 {

@@ -401,9 +401,47 @@ public:
     std::string NewestVersion;
 };
 
+// An element's key. Most keys are empty or one of a few fixed words ("Link", "Image", "Select",
+// "postfield", "PIVRELVERSION"); those cost a pointer to a constant, and only a key the deck wrote
+// (a button's label, an input's title) has a string of its own.
+class TWMLKey
+{
+public:
+    TWMLKey() = default;
+    TWMLKey(std::string text);
+
+    TWMLKey(const char* text)
+        : TWMLKey(std::string(text))
+    { }
+
+    TWMLKey(const TWMLKey& other);
+    TWMLKey(TWMLKey&& other) noexcept;
+    TWMLKey& operator=(TWMLKey other) noexcept;
+    ~TWMLKey();
+
+    const std::string& Text() const;
+
+    operator std::string_view() const { return Text(); }
+
+    std::size_t size() const { return Text().size(); }
+
+    bool empty() const { return m_text == nullptr; }
+
+    // What the key holds beyond its pointer: nothing unless it has a string of its own.
+    std::size_t HeapBytes() const;
+
+    // Keys compare with keys and with text alike, by their text.
+    bool operator==(std::string_view text) const { return Text() == text; }
+
+private:
+    bool Owned() const;
+
+    const std::string* m_text = nullptr;
+};
+
 // One entry of a card's element list: the key and the record the card owns.
 struct TWMLElement {
-    std::string Key;
+    TWMLKey Key;
     std::unique_ptr<TWMLObject> Object;
 };
 
