@@ -431,7 +431,13 @@ public:
     std::size_t HeapBytes() const;
 
     // Keys compare with keys and with text alike, by their text.
+    bool operator==(const TWMLKey& other) const { return Text() == other.Text(); }
+
     bool operator==(std::string_view text) const { return Text() == text; }
+
+    bool operator==(const std::string& text) const { return Text() == text; }
+
+    bool operator==(const char* text) const { return Text() == text; }
 
 private:
     bool Owned() const;
