@@ -475,11 +475,10 @@ void TMainForm::SetLocationText(const std::string& url)
     LocationBox->setEditText(view::ToQString(url));
 }
 
-void TMainForm::SetPageSource(const base::TStringList& body)
+void TMainForm::SetPageSource(const std::string& bytes, const std::string& charset)
 {
-    m_pageSource = body;
     if (m_pageSourceForm)
-        m_pageSourceForm->SetSource(m_browser->BodyBytes, m_browser->BodyCharset);
+        m_pageSourceForm->SetSource(bytes, charset);
 }
 
 void TMainForm::EnableStop(bool enabled)
@@ -499,7 +498,6 @@ void TMainForm::EnableForward(bool enabled)
 
 bool TMainForm::CompareAnnouncedVersion(const std::string& announced)
 {
-    m_pageSource.clear();
     if (m_pageSourceForm)
         m_pageSourceForm->Clear();
     const bool newer = IsNewerVersion(announced);
@@ -604,17 +602,17 @@ void TMainForm::Browser_ForwardExecute()
 void TMainForm::Browser_ReloadExecute()
 {
     const std::string current = m_browser->CurrentURL();
-    const base::TStringList body = m_browser->Body;
+    std::string body = m_browser->BodyBytes;
     const int renders = m_renderCount;
     SetLocationText(current);
     m_browser->SetCurrentURL("");
-    m_browser->Body.clear();
+    m_browser->BodyBytes.clear();
     const auto alive = m_alive.Ref();
     Navigate(current, false, false, false);
     // A reload that failed leaves the page it meant to replace, relative links included.
     if (!alive.Expired() && m_renderCount == renders && m_browser->CurrentURL().empty()) {
         m_browser->SetCurrentURL(current);
-        m_browser->Body = body;
+        m_browser->BodyBytes = std::move(body);
         SetLocationText(current);
     }
 }

@@ -115,8 +115,6 @@ public:
 
     const std::string& ShownCardTitle() const;
 
-    const base::TStringList& PageSource() const { return m_pageSource; }
-
     // Cards drawn so far; the headless render tells a shown card from a failed load with it.
     int RenderCount() const { return m_renderCount; }
 
@@ -161,7 +159,7 @@ public:
     void SetStatusText(int panel, const std::string& text) override;
     void SetCaption(const std::string& caption) override;
     void SetLocationText(const std::string& url) override;
-    void SetPageSource(const base::TStringList& body) override;
+    void SetPageSource(const std::string& bytes, const std::string& charset) override;
     void AddRecentURL(const std::string& url) override;
     void EnableStop(bool enabled) override;
     void EnableBack(bool enabled) override;
@@ -276,7 +274,6 @@ private:
     // The padlock, shown while the page came over https.
     QLabel* m_securePanel = nullptr;
     std::vector<std::string> m_log;
-    base::TStringList m_pageSource;
     std::vector<std::string> m_startParameters;
     std::string m_pendingURL;
     bool m_pendingRefresh = false;

@@ -97,16 +97,40 @@ QAction* TPageSourceForm::Action(const char* name) const
 
 void TPageSourceForm::SetSource(const std::string& bytes, const std::string& charset)
 {
-    m_bytes = bytes;
-    const std::string text = wml::DeckTextToUtf8(bytes, charset);
-    RichEdit1->setPlainText(view::ToQString(text));
-    RichEdit1->moveCursor(QTextCursor::Start);
+    if (bytes != m_bytes || charset != m_charset) {
+        m_bytes = bytes;
+        m_charset = charset;
+        m_filled = false;
+        RichEdit1->clear();
+    }
+    if (isVisible())
+        Fill();
 }
 
 void TPageSourceForm::Clear()
 {
     m_bytes.clear();
+    m_charset.clear();
+    m_filled = true;
     RichEdit1->clear();
+}
+
+void TPageSourceForm::Fill()
+{
+    // The text goes into the editor only when the window is to show it: the editor's document
+    // weighs several times the deck, and most decks are never looked at this way.
+    if (!m_filled) {
+        const std::string text = wml::DeckTextToUtf8(m_bytes, m_charset);
+        RichEdit1->setPlainText(view::ToQString(text));
+        m_filled = true;
+    }
+    RichEdit1->moveCursor(QTextCursor::Start);
+}
+
+void TPageSourceForm::showEvent(QShowEvent* event)
+{
+    Fill();
+    QMainWindow::showEvent(event);
 }
 
 bool TPageSourceForm::SaveTo(const QString& fileName)
@@ -142,6 +166,7 @@ void TPageSourceForm::Window_PrintExecute()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_printer->setDocName(windowTitle());
+    Fill();
     RichEdit1->print(m_printer.get());
 }
 

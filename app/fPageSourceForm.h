@@ -30,7 +30,8 @@ public:
     QAction* Action(const char* name) const;
 
     // Shows a deck as it was fetched: bytes in the character set the response named (empty:
-    // what the deck itself declares). Save As writes these bytes back unchanged.
+    // what the deck itself declares). Save As writes these bytes back unchanged. The editor is
+    // filled when the window shows, or at once while it is shown.
     void SetSource(const std::string& bytes, const std::string& charset);
     void Clear();
 
@@ -46,11 +47,19 @@ public:
     void Window_PrintExecute();
     void Window_PrintSetupExecute();
 
+protected:
+    // QWidget
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void Fill();
     QAction* AddAction(const char* name, const char* caption, const QKeySequence& shortcut);
 
     TDialogs& m_dialogs;
     std::string m_bytes;
+    std::string m_charset;
+    // Whether the editor holds the text of m_bytes.
+    bool m_filled = true;
     QString m_lastFile;
     std::unique_ptr<QPrinter> m_printer;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pivrel::base {
 
@@ -10,10 +11,35 @@ using TColor = std::uint32_t;
 inline constexpr TColor kNoColor = 0x1FFFFFFF;
 inline constexpr TColor kBlack = 0x00000000;
 
+// A font's face name. Every element record carries a font, and a run meets only a handful of
+// faces, so each distinct name is kept once for the whole run and a font refers to it: copying a
+// font then copies a pointer, and a deck of a million records holds no million copies of "Arial".
+class TFaceName
+{
+public:
+    // "Arial", the face every font starts from.
+    TFaceName();
+    explicit TFaceName(std::string_view name);
+
+    TFaceName& operator=(std::string_view name) { return *this = TFaceName(name); }
+
+    const std::string& Text() const { return *m_name; }
+
+    operator const std::string&() const { return *m_name; }
+
+    // One name, one entry: equal names are the same entry.
+    bool operator==(const TFaceName& other) const { return m_name == other.m_name; }
+
+    bool operator==(std::string_view name) const { return *m_name == name; }
+
+private:
+    const std::string* m_name;
+};
+
 // Font description carried by every element record: face, size in points, style set, colour
 // and character set.
 struct TFontDesc {
-    std::string Name = "Arial";
+    TFaceName Name;
     int Size = 10;
     bool Bold = false;
     bool Italic = false;

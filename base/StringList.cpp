@@ -11,20 +11,7 @@ namespace pivrel::base {
 TStringList SplitLines(std::string_view text)
 {
     TStringList lines;
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
-        }
-        lines.emplace_back(text.substr(start, i - start));
-        i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-        start = i;
-    }
-    if (start < text.size())
-        lines.emplace_back(text.substr(start));
+    ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 

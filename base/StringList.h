@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,8 +10,28 @@ namespace pivrel::base {
 // The ordered list of byte strings that decks, bodies and list files travel in.
 using TStringList = std::vector<std::string>;
 
-// Splits text into lines ended by CR LF, CR or LF; a last line without an end still counts,
-// and a text that ends with a line end has no empty line after it.
+// Calls visit with each line of the text, as a view into it, ended by CR LF, CR or LF; a last
+// line without an end still counts, and a text that ends with a line end has no empty line after
+// it. Reading lines in place spares a copy of the whole text.
+template <class Visit> void ForEachLine(std::string_view text, Visit&& visit)
+{
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            ++i;
+            continue;
+        }
+        visit(text.substr(start, i - start));
+        i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+        start = i;
+    }
+    if (start < text.size())
+        visit(text.substr(start));
+}
+
+// The lines of the text, split as ForEachLine splits them.
 TStringList SplitLines(std::string_view text);
 
 // Reads a whole file as bytes. Returns false and sets error (the system's reason text) when the

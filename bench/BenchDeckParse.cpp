@@ -1,6 +1,5 @@
 // Deck parsing against libxml2's tree on the same bytes, and the hostile decks that a
 // string-searching parser must still get through quickly.
-#include "base/StringList.h"
 #include "engine/WMLBrowser.h"
 #include "wml/Charset.h"
 #include "wml/WMLDeck.h"
@@ -37,11 +36,11 @@ const std::string& Pathological(TPathology kind)
     return it->second;
 }
 
-// Lines in, element records out, the deck freed: what loading a deck costs the browser.
+// The text in, element records out, the deck freed: what loading a deck costs the browser.
 std::size_t ParseDeck(const std::string& bytes)
 {
     pivrel::wml::TWMLDeck deck;
-    deck.Parse(pivrel::base::SplitLines(bytes));
+    deck.ParseText(bytes);
     std::size_t elements = 0;
     for (const auto& entry : deck.CardList)
         elements += entry.Card ? entry.Card->Elements.size() : 0;

@@ -544,7 +544,7 @@ bool TWMLBrowser::Fetch(const std::string& url, bool post)
     m_currentURL = HttpCli.Location();
     if (!IsNetworkAddress(m_currentURL) && m_currentURL.substr(0, 5).find(':') == std::string::npos)
         m_currentURL = "http://" + m_currentURL;
-    LoadDeck(bytes, charset);
+    LoadDeck(std::move(bytes), charset);
     return true;
 }
 
@@ -661,22 +661,20 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
     if (IsWmlcFileName(path) && !DecodeCompiledDeck(bytes, charset))
         return false;
     m_currentURL = url;
-    LoadDeck(bytes, charset);
+    LoadDeck(std::move(bytes), charset);
     return true;
 }
 
-void TWMLBrowser::LoadDeck(std::string_view bytes, std::string_view charset)
+void TWMLBrowser::LoadDeck(std::string bytes, std::string_view charset)
 {
-    Body = base::SplitLines(bytes);
-    BodyBytes.assign(bytes);
-    BodyCharset.assign(charset);
-    base::TStringList lines = base::SplitLines(wml::DeckTextToUtf8(bytes, charset));
+    // The old deck goes first, and the bytes are kept rather than copied: a large deck is then
+    // held in memory as few times as possible while the new one is built.
     ClearDeck();
+    BodyBytes = std::move(bytes);
+    BodyCharset.assign(charset);
     {
         TFlagScope parsing(m_parsing);
-        // Handed over rather than copied: the parser keeps the lines, and a deck's lines are as
-        // large as the deck.
-        WMLDeck.Parse(std::move(lines));
+        WMLDeck.ParseText(wml::DeckTextToUtf8(BodyBytes, BodyCharset));
     }
     if (m_deferred) {
         m_loop.Post([alive = m_alive.Ref()] {

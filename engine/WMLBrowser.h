@@ -69,9 +69,7 @@ public:
     std::string ContentType;
     // Header lines of the last HTTP response.
     base::TStringList Header;
-    // The last loaded document as its bytes came, one entry per line.
-    base::TStringList Body;
-    // The same document byte for byte, line ends and character set as they came.
+    // The last loaded document byte for byte, line ends and character set as they came.
     std::string BodyBytes;
     // Its character set as the response named it, empty for a local file.
     std::string BodyCharset;
@@ -104,6 +102,10 @@ public:
     const std::string& CurrentURL() const { return m_currentURL; }
 
     void SetCurrentURL(const std::string& value) { m_currentURL = value; }
+
+    // The last loaded document as its bytes came, one entry per line. The lines are cut from
+    // BodyBytes when asked for: a kept list would weigh twice the document.
+    base::TStringList Body() const { return base::SplitLines(BodyBytes); }
 
     // The proxy settings live in the HTTP client.
     const std::string& ProxyHost() const { return HttpCli.Proxy(); }
@@ -244,7 +246,7 @@ private:
     std::string HttpFailureReason() const;
     void FailLoad(std::string reason);
     bool DecodeCompiledDeck(std::string& bytes, std::string& charset);
-    void LoadDeck(std::string_view bytes, std::string_view charset);
+    void LoadDeck(std::string bytes, std::string_view charset);
     void ClearDeck();
     void Defer(std::function<void()> request);
     void RunDeferred();

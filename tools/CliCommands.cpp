@@ -131,7 +131,7 @@ namespace {
     void AppendFontFields(std::string& out, const TFontDesc& font)
     {
         TJsonObject json(out);
-        json.String("Name", font.Name).Int("Size", font.Size);
+        json.String("Name", font.Name.Text()).Int("Size", font.Size);
         json.Bool("Bold", font.Bold).Bool("Italic", font.Italic).Bool("Underline", font.Underline);
         json.Close();
     }

@@ -32,7 +32,8 @@ public:
     virtual void SetStatusText(int panel, const std::string& text) = 0;
     virtual void SetCaption(const std::string& caption) = 0;
     virtual void SetLocationText(const std::string& url) = 0;
-    virtual void SetPageSource(const base::TStringList& body) = 0;
+    // The document shown, byte for byte, and the character set its response named.
+    virtual void SetPageSource(const std::string& bytes, const std::string& charset) = 0;
     virtual void AddRecentURL(const std::string& url) = 0;
     virtual void EnableStop(bool enabled) = 0;
     virtual void EnableBack(bool enabled) = 0;

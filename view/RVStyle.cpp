@@ -65,7 +65,7 @@ Qt::CursorShape CursorToShape(TCursor cursor)
 
 void TFontInfo::AssignFont(const base::TFontDesc& font)
 {
-    FontName = font.Name;
+    FontName = font.Name.Text();
     Size = font.Size;
     Color = font.Color;
     Charset = font.Charset;

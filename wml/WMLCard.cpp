@@ -2,6 +2,7 @@
 
 #include "wml/WMLCutText.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -9,11 +10,9 @@ namespace pivrel::wml {
 
 namespace {
 
-    // What a string holds beyond its own object: nothing while its text fits in place.
     std::size_t HeapBytes(const std::string& text)
     {
-        static const std::size_t inPlace = std::string().capacity();
-        return text.capacity() > inPlace ? text.capacity() + 1 : 0;
+        return StringHeapBytes(text);
     }
 
     std::size_t ListBytes(const TStringList& list)
@@ -37,9 +36,10 @@ namespace {
             + HeapBytes(v.DefaultValue) + HeapBytes(v.DefaultIValue);
     }
 
-    // What one more entry of the element list costs: the entry, and as much again for the room
-    // the list keeps when it grows.
-    constexpr std::size_t kElementBytes = 2 * sizeof(TWMLElement);
+    // What one more entry of the element list costs while the card is parsed: the entry, as much
+    // again for the room the list keeps when it grows, and as much again because moving to a
+    // larger block holds both blocks for a moment. A finished card gives back all but the entry.
+    constexpr std::size_t kElementBytes = 3 * sizeof(TWMLElement);
 
     // The record's place in the record pool, rounded as the pool rounds it.
     constexpr std::size_t PooledSize(std::size_t size)
@@ -51,8 +51,8 @@ namespace {
     // by whoever knows them.
     template <class T> std::size_t ObjectBytes(const T& record)
     {
-        return PooledSize(sizeof(T)) + kElementBytes + HeapBytes(record.WMLCode)
-            + HeapBytes(record.TextFont.Name) + VariableBytes(record.VarObject);
+        return PooledSize(sizeof(T)) + kElementBytes + record.WMLCode.HeapBytes()
+            + VariableBytes(record.VarObject);
     }
 
     // The least a record of class T can cost, known before it is built.
@@ -153,7 +153,7 @@ private:
     bool m_pendingBlank = false;
     bool m_inPre = false;
     bool m_preStart = false;
-    std::string m_fontBeforePre;
+    base::TFaceName m_fontBeforePre;
 };
 
 TCardReader::TCardReader(TWMLCard& card, std::string_view text)
@@ -386,7 +386,13 @@ bool TCardReader::AppendBlankToLastText()
     TWMLElementList& elements = m_card.Elements;
     if (elements.empty() || elements.back().Object->Class() != TWMLClass::Text)
         return false;
-    elements.back().Object->As<TWMLText>().Text += ' ';
+    std::string& text = elements.back().Object->As<TWMLText>().Text;
+    const std::size_t before = HeapBytes(text);
+    // Appending would double the room the text keeps; the record keeps exactly its text, and
+    // what it grew by is counted as its records are.
+    text += ' ';
+    text.shrink_to_fit();
+    m_card.m_bytesUsed += HeapBytes(text) - std::min(before, HeapBytes(text));
     return true;
 }
 
@@ -462,10 +468,10 @@ void TCardReader::ReadPre(bool start, std::size_t gt)
     if (m_lineHasText)
         m_card.AddBR();
     LineStart();
-    std::string& face = m_card.TextFont.Name;
+    base::TFaceName& face = m_card.TextFont.Name;
     if (start && !m_inPre) {
         m_fontBeforePre = face;
-        face = std::string(kFixedFace);
+        face = kFixedFace;
     } else if (!start && m_inPre) {
         face = m_fontBeforePre;
     }
@@ -503,11 +509,12 @@ void TCardReader::ReadDo()
     const std::string_view code = ElementView(m_do);
     if (!m_card.Affordable(EmptyBytes<TWMLBtn>() + 2 * code.size()))
         return;
+    // The do element's text is not kept on the record: everything the button needs is read from it
+    // here, and a copy would double what a card of buttons weighs.
     auto record = std::make_unique<TWMLBtn>();
-    record->WMLCode = code;
     record->Alignment = m_card.Alignment;
     record->TextFont = m_card.TextFont;
-    record->Parse(record->WMLCode);
+    record->Parse(code);
     std::string key = record->Caption;
     std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Link) + HeapBytes(record->BtName)
         + HeapBytes(record->Caption) + HeapBytes(record->DoType);
@@ -723,9 +730,20 @@ bool TWMLCard::Parse(std::string_view code)
     m_bytesUsed = 0;
     m_limitReached = false;
     TCardReader(*this, text).Run();
+    ReleaseSpareEntries();
     // Records added by hand after the parse are not limited.
     m_byteLimit = SIZE_MAX;
     return true;
+}
+
+void TWMLCard::ReleaseSpareEntries()
+{
+    // The parse counts each entry three times, for the room a growing list keeps and its moves;
+    // the finished lists give that room back, so from then on a card costs one entry a record.
+    Elements.shrink_to_fit();
+    Variables.shrink_to_fit();
+    const std::size_t spare = Elements.size() * (kElementBytes - sizeof(TWMLElement));
+    m_bytesUsed -= std::min(m_bytesUsed, spare);
 }
 
 void TWMLCard::TimerExpired()
@@ -744,9 +762,9 @@ bool TWMLCard::Affordable(std::size_t bytes)
     return !m_limitReached;
 }
 
-void TWMLCard::Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes)
+void TWMLCard::Append(TWMLKey key, std::unique_ptr<TWMLObject> record, std::size_t bytes)
 {
-    bytes += HeapBytes(key);
+    bytes += key.HeapBytes();
     if (!Affordable(bytes))
         return;
     m_bytesUsed += bytes;
@@ -867,8 +885,9 @@ void TWMLCard::AddImage(std::string_view code)
 {
     if (!Affordable(EmptyBytes<TWMLImage>() + code.size()))
         return;
+    // As with buttons, the element's text stays behind; an input keeps its own, which its format
+    // mask is read from when it is shown and when its value is checked.
     auto record = std::make_unique<TWMLImage>();
-    record->WMLCode = code;
     record->Alignment = Alignment;
     record->TextFont = TextFont;
     record->Parse(code);
@@ -921,6 +940,10 @@ void TWMLCard::AddSelect(std::string_view code)
         record->Title = "Options (" + GetAttribute("name", code, "") + "):";
     record->Multiple = GetAttributeView("multiple", code, "false") != "false";
     ReadOptions(code, v);
+    // The option lists are complete: the room they kept for growing goes back.
+    v.NameList.shrink_to_fit();
+    v.ValueList.shrink_to_fit();
+    v.OnPickList.shrink_to_fit();
     TWMLVariable* variable = &v;
     const std::size_t bytes = ObjectBytes(*record) + HeapBytes(record->Title) + sizeof(TCardVariable);
     const std::size_t before = Elements.size();

@@ -110,9 +110,11 @@ private:
 
     // Appends a record that holds `bytes` bytes of text, unless that would pass the byte limit of
     // the running parse; then the record is dropped and the parse stops.
-    void Append(std::string key, std::unique_ptr<TWMLObject> record, std::size_t bytes);
+    void Append(TWMLKey key, std::unique_ptr<TWMLObject> record, std::size_t bytes);
     // False, and the parse stops, when a record of at least `bytes` bytes would pass the limit.
     bool Affordable(std::size_t bytes);
+    // Frees the room the element and variable lists kept for growing, once the parse is done.
+    void ReleaseSpareEntries();
 
     std::size_t m_byteLimit = SIZE_MAX;
     std::size_t m_bytesUsed = 0;

@@ -53,6 +53,9 @@ public:
 
     bool KeptEmpty() const { return m_kept.empty(); }
 
+    // The length of the kept part, which comes first in the text; RestView reads past it.
+    std::size_t KeptSize() const { return m_kept.size(); }
+
     char At(std::size_t pos) const;
     std::string Extract(std::size_t pos, std::size_t count) const;
     // The characters [pos, pos + count) as a view of the source; only for pos at or after the kept

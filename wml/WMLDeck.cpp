@@ -42,13 +42,31 @@ bool TWMLDeck::Parse(TStringList&& lines)
 {
     Fire(OnParsing, *this);
     Clear();
-    if (!Parser.Parse(std::move(lines))) {
+    return Build(Parser.Parse(std::move(lines)));
+}
+
+bool TWMLDeck::ParseText(std::string text)
+{
+    Fire(OnParsing, *this);
+    Clear();
+    const bool accepted = Parser.ParseText(text);
+    // The cards are cut from the normalised text alone, so the text given goes before they are
+    // built rather than staying beside them.
+    std::string().swap(text);
+    return Build(accepted);
+}
+
+bool TWMLDeck::Build(bool accepted)
+{
+    if (!accepted) {
         // A text that is not a deck leaves the deck empty rather than showing the previous one.
         Fire(OnParseError, *this);
         Fire(OnParseComplete, *this);
         return false;
     }
-    WMLCode = Parser.WMLCode;
+    // The parser hands its text over: the deck is the one holder of the whole text.
+    WMLCode = std::move(Parser.WMLCode);
+    Parser.WMLCode.clear();
     bool built = false;
     const std::string_view wml = GetElementView("wml", WMLCode);
     if (!wml.empty())
@@ -84,9 +102,15 @@ bool TWMLDeck::BuildCards(std::string_view wml)
         const std::size_t cost = Template.size() + card.Count;
         if (cost > limit - handedOver)
             break;
+        TWMLSource cardText = CardText(rest, card);
+        // The card's text and its copy of the template come out of the same budget as its
+        // records: a long template repeated on every card weighs as much as records would.
+        const std::size_t textBytes = cardText.HeapBytes() + StringHeapBytes(Template);
+        if (textBytes > recordLimit - recordBytes)
+            break;
         handedOver += cost;
-        std::unique_ptr<TWMLCard> parsed
-            = BuildCard(rest.Extract(card.Pos, card.Count), recordLimit - recordBytes);
+        recordBytes += textBytes;
+        std::unique_ptr<TWMLCard> parsed = BuildCard(std::move(cardText), recordLimit - recordBytes);
         recordBytes += parsed->RecordBytes();
         rest.Remove(card.Pos, card.Count);
         if (templateRange.Found() && card.Pos < templateRange.End())
@@ -101,7 +125,19 @@ bool TWMLDeck::BuildCards(std::string_view wml)
     return built;
 }
 
-std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(std::string cardText, std::size_t recordBudget)
+TWMLSource TWMLDeck::CardText(const TCutText& rest, TTextRange card) const
+{
+    // A card that lies in one piece in the deck's text shares it; one joined from the pieces
+    // around an earlier cut gets a copy of its own.
+    TWMLSource text;
+    if (card.Pos >= rest.KeptSize())
+        text.Share(WMLCode, rest.RestView(card.Pos, card.Count));
+    else
+        text = rest.Extract(card.Pos, card.Count);
+    return text;
+}
+
+std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(TWMLSource cardText, std::size_t recordBudget)
 {
     auto card = std::make_unique<TWMLCard>();
     card->WMLCode = std::move(cardText);

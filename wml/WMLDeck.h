@@ -1,6 +1,7 @@
 #pragma once
 
 #include "wml/WMLCard.h"
+#include "wml/WMLCutText.h"
 #include "wml/WMLObject.h"
 #include "wml/WMLParser.h"
 
@@ -28,10 +29,12 @@ struct TDeckParseLimits {
     // otherwise hand each of them nearly the whole deck.
     std::size_t BytesPerInputByte = 4;
     std::size_t Slack = std::size_t(8) << 20;
-    // The element records of all cards together may cost this many times the deck text plus
-    // RecordSlack (what they take in memory, strings and list entries included); past that the
-    // rest of the card being parsed is dropped and no further card is built.
-    std::size_t RecordBytesPerInputByte = 2;
+    // The element records of all cards together, with the cards' copies of their own text and of
+    // the template, may cost this many times the deck text plus RecordSlack (what they take in
+    // memory, strings and list entries included); past that the rest of the card being parsed is
+    // dropped and no further card is built. Beside them live only the document's bytes and the
+    // deck's one normalised text, so a whole load stays within eight times the deck plus 100 MiB.
+    std::size_t RecordBytesPerInputByte = 5;
     std::size_t RecordSlack = std::size_t(64) << 20;
 };
 
@@ -69,14 +72,19 @@ public:
     bool Parse(const TStringList& lines);
     // The same, handing the lines to the parser without copying them.
     bool Parse(TStringList&& lines);
+    // The same over a whole text, its lines ended by CR LF, CR or LF; no list of its lines is
+    // made, and the text is let go as soon as it is read.
+    bool ParseText(std::string text);
 
     // The index of the card that the address's fragment names (compared without regard to case),
     // or 0 when the address has no fragment or no card matches.
     std::int32_t CardIndexForURL(std::string_view url) const;
 
 private:
+    bool Build(bool accepted);
     bool BuildCards(std::string_view wml);
-    std::unique_ptr<TWMLCard> BuildCard(std::string cardText, std::size_t recordBudget);
+    TWMLSource CardText(const TCutText& rest, TTextRange card) const;
+    std::unique_ptr<TWMLCard> BuildCard(TWMLSource cardText, std::size_t recordBudget);
 };
 
 } // namespace pivrel::wml

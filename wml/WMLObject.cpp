@@ -3,6 +3,9 @@
 #include "base/Ascii.h"
 #include "wml/WMLCutText.h"
 
+#include <algorithm>
+#include <array>
+#include <functional>
 #include <utility>
 
 namespace pivrel::wml {
@@ -73,6 +76,125 @@ const char* TWMLObject::ClassName() const
         break;
     }
     return "TWMLObject";
+}
+
+std::size_t StringHeapBytes(const std::string& text)
+{
+    static const std::size_t inPlace = std::string().capacity();
+    if (text.capacity() <= inPlace)
+        return 0;
+    // The allocator adds its header to the text and its end mark, and rounds to 16 bytes.
+    return std::max<std::size_t>(32, (text.capacity() + 1 + 8 + 15) / 16 * 16);
+}
+
+namespace {
+
+    // A block the allocator hands out for an object of the given size, its header included.
+    constexpr std::size_t AllocatedBytes(std::size_t size)
+    {
+        return (size + 8 + 15) / 16 * 16;
+    }
+
+} // namespace
+
+namespace {
+
+    const std::array<std::string, 5>& FixedKeys()
+    {
+        static const auto* const keys
+            = new std::array<std::string, 5> { "Link", "Image", "Select", "postfield", "PIVRELVERSION" };
+        return *keys;
+    }
+
+} // namespace
+
+TWMLKey::TWMLKey(std::string text)
+{
+    if (text.empty())
+        return;
+    for (const std::string& fixed : FixedKeys()) {
+        if (fixed == text) {
+            m_text = &fixed;
+            return;
+        }
+    }
+    m_text = new std::string(std::move(text));
+}
+
+TWMLKey::TWMLKey(const TWMLKey& other)
+    : m_text(other.Owned() ? new std::string(*other.m_text) : other.m_text)
+{ }
+
+TWMLKey::TWMLKey(TWMLKey&& other) noexcept
+    : m_text(std::exchange(other.m_text, nullptr))
+{ }
+
+TWMLKey& TWMLKey::operator=(TWMLKey other) noexcept
+{
+    std::swap(m_text, other.m_text);
+    return *this;
+}
+
+TWMLKey::~TWMLKey()
+{
+    if (Owned())
+        delete m_text;
+}
+
+const std::string& TWMLKey::Text() const
+{
+    static const std::string empty;
+    return m_text ? *m_text : empty;
+}
+
+bool TWMLKey::Owned() const
+{
+    const std::array<std::string, 5>& fixed = FixedKeys();
+    const std::less<const std::string*> before;
+    return m_text != nullptr
+        && (before(m_text, fixed.data()) || !before(m_text, fixed.data() + fixed.size()));
+}
+
+std::size_t TWMLKey::HeapBytes() const
+{
+    return Owned() ? AllocatedBytes(sizeof(std::string)) + StringHeapBytes(*m_text) : 0;
+}
+
+TWMLSource& TWMLSource::operator=(std::string text)
+{
+    if (text.empty()) {
+        m_text.reset();
+        return *this;
+    }
+    auto whole = std::make_shared<const std::string>(std::move(text));
+    const std::string_view view = *whole;
+    m_text = std::make_unique<THolder>(THolder { std::move(whole), view });
+    return *this;
+}
+
+void TWMLSource::Share(const TWMLSource& whole, std::string_view part)
+{
+    if (part.empty() || !whole.m_text) {
+        m_text.reset();
+        return;
+    }
+    m_text = std::make_unique<THolder>(THolder { whole.m_text->Whole, part });
+}
+
+std::size_t TWMLSource::HeapBytes() const
+{
+    if (!m_text)
+        return 0;
+    const std::string& whole = *m_text->Whole;
+    const bool owner = m_text->View.data() == whole.data() && m_text->View.size() == whole.size();
+    // make_shared puts the string and its counts in one block.
+    return SharedPartBytes()
+        + (owner ? AllocatedBytes(sizeof(std::string) + 16) + StringHeapBytes(whole) : 0);
+}
+
+std::size_t TWMLSource::SharedPartBytes()
+{
+    return AllocatedBytes(sizeof(THolder));
 }
 
 const TWMLVariable& TWMLVariableBlock::Empty()

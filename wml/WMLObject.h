@@ -63,6 +63,59 @@ private:
     std::unique_ptr<TWMLVariable> m_block;
 };
 
+// What a string holds on the heap beyond its own object, as the allocator hands it out: nothing
+// while its text fits in place.
+std::size_t StringHeapBytes(const std::string& text);
+
+// The WML source text an object was built from. Only inputs among the element records keep one
+// (besides cards and the deck), so the text lives out of line: an empty one costs a pointer, not
+// a whole string on each of a deck's many records. A card's text is a part of the deck's, which it
+// shares rather than copies; the shared text lives as long as any part of it is held.
+class TWMLSource
+{
+public:
+    TWMLSource& operator=(std::string text);
+
+    TWMLSource& operator=(std::string_view text) { return *this = std::string(text); }
+
+    TWMLSource& operator=(const char* text) { return *this = std::string(text); }
+
+    // Holds part, which lies within whole's text, without copying it.
+    void Share(const TWMLSource& whole, std::string_view part);
+
+    std::string_view Text() const { return m_text ? m_text->View : std::string_view(); }
+
+    operator std::string_view() const { return Text(); }
+
+    std::size_t size() const { return Text().size(); }
+
+    bool empty() const { return Text().empty(); }
+
+    void clear() { m_text.reset(); }
+
+    // Whether any text is held, and so costs memory beyond the pointer.
+    bool Exists() const { return m_text != nullptr; }
+
+    // What the held text costs beyond the pointer: the holder, and the text itself unless it is
+    // a part shared with another source.
+    std::size_t HeapBytes() const;
+
+    // What holding a shared part costs.
+    static std::size_t SharedPartBytes();
+
+    bool operator==(const TWMLSource& other) const { return Text() == other.Text(); }
+
+    bool operator==(std::string_view text) const { return Text() == text; }
+
+private:
+    struct THolder {
+        std::shared_ptr<const std::string> Whole;
+        std::string_view View;
+    };
+
+    std::unique_ptr<THolder> m_text;
+};
+
 // A post field of a go task: its name and its value as the deck writes them (references are
 // expanded when the task is followed).
 struct TWMLPostField {
@@ -130,7 +183,7 @@ public:
     // "TWMLText", "TWMLLink", ...: the record's class name as the inspector prints it.
     const char* ClassName() const;
 
-    std::string WMLCode;
+    TWMLSource WMLCode;
     TFontDesc TextFont;
     TWMLAlignment Alignment = TWMLAlignment::Left;
     TWMLVariableBlock VarObject;
@@ -348,9 +401,53 @@ public:
     std::string NewestVersion;
 };
 
+// An element's key. Most keys are empty or one of a few fixed words ("Link", "Image", "Select",
+// "postfield", "PIVRELVERSION"); those cost a pointer to a constant, and only a key the deck wrote
+// (a button's label, an input's title) has a string of its own.
+class TWMLKey
+{
+public:
+    TWMLKey() = default;
+    TWMLKey(std::string text);
+
+    TWMLKey(const char* text)
+        : TWMLKey(std::string(text))
+    { }
+
+    TWMLKey(const TWMLKey& other);
+    TWMLKey(TWMLKey&& other) noexcept;
+    TWMLKey& operator=(TWMLKey other) noexcept;
+    ~TWMLKey();
+
+    const std::string& Text() const;
+
+    operator std::string_view() const { return Text(); }
+
+    std::size_t size() const { return Text().size(); }
+
+    bool empty() const { return m_text == nullptr; }
+
+    // What the key holds beyond its pointer: nothing unless it has a string of its own.
+    std::size_t HeapBytes() const;
+
+    // Keys compare with keys and with text alike, by their text.
+    bool operator==(const TWMLKey& other) const { return Text() == other.Text(); }
+
+    bool operator==(std::string_view text) const { return Text() == text; }
+
+    bool operator==(const std::string& text) const { return Text() == text; }
+
+    bool operator==(const char* text) const { return Text() == text; }
+
+private:
+    bool Owned() const;
+
+    const std::string* m_text = nullptr;
+};
+
 // One entry of a card's element list: the key and the record the card owns.
 struct TWMLElement {
-    std::string Key;
+    TWMLKey Key;
     std::unique_ptr<TWMLObject> Object;
 };
 

@@ -166,6 +166,32 @@ namespace {
         out.append(rewritten);
     }
 
+    // Joins a deck's lines into one text. A line end is white space: lines are joined with one
+    // blank, where there is text on both sides. Inside preformatted text each line end is kept as
+    // a line feed, empty lines too.
+    class TLineJoiner
+    {
+    public:
+        explicit TLineJoiner(std::size_t expected) { m_joined.reserve(expected); }
+
+        void Add(std::string_view line)
+        {
+            const std::size_t before = m_joined.size();
+            AppendCleanLine(m_joined, line, m_inPre);
+            if (m_inPre && before > 0)
+                m_joined.insert(before, 1, '\n');
+            else if (m_joined.size() > before && before > 0 && m_joined[before - 1] != ' ')
+                m_joined.insert(before, 1, ' ');
+            m_inPre = EndsInPre(std::string_view(m_joined).substr(before), m_inPre);
+        }
+
+        std::string Take() { return std::move(m_joined); }
+
+    private:
+        std::string m_joined;
+        bool m_inPre = false;
+    };
+
 } // namespace
 
 bool TWMLParser::Parse(const TStringList& lines)
@@ -176,24 +202,28 @@ bool TWMLParser::Parse(const TStringList& lines)
 bool TWMLParser::Parse(TStringList&& lines)
 {
     WMLLines = std::move(lines);
-    const TStringList& kept = WMLLines;
-    std::string joined;
     std::size_t total = 0;
-    for (const std::string& line : kept)
+    for (const std::string& line : WMLLines)
         total += line.size() + 1;
-    joined.reserve(total);
-    // A line end is white space: lines are joined with one blank, where there is text on both
-    // sides. Inside preformatted text each line end is kept as a line feed, empty lines too.
-    bool inPre = false;
-    for (const std::string& line : kept) {
-        const std::size_t before = joined.size();
-        AppendCleanLine(joined, line, inPre);
-        if (inPre && before > 0)
-            joined.insert(before, 1, '\n');
-        else if (joined.size() > before && before > 0 && joined[before - 1] != ' ')
-            joined.insert(before, 1, ' ');
-        inPre = EndsInPre(std::string_view(joined).substr(before), inPre);
-    }
+    TLineJoiner joiner(total);
+    for (const std::string& line : WMLLines)
+        joiner.Add(line);
+    return Accept(joiner.Take());
+}
+
+bool TWMLParser::ParseText(std::string_view text)
+{
+    WMLLines.clear();
+    TLineJoiner joiner(text.size());
+    base::ForEachLine(text, [&joiner](std::string_view line) { joiner.Add(line); });
+    if (Accept(joiner.Take()))
+        return true;
+    WMLLines = base::SplitLines(text);
+    return false;
+}
+
+bool TWMLParser::Accept(std::string joined)
+{
     if (!ContainsDeckMarkers(joined))
         return false;
     WMLCode = Normalize(joined);

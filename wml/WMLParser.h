@@ -20,7 +20,14 @@ public:
     bool Parse(const TStringList& lines);
     // The same, keeping the lines without copying them.
     bool Parse(TStringList&& lines);
+    // The same over a whole text, its lines ended by CR LF, CR or LF and read where they lie. The
+    // lines are kept only when the text is rejected, for the report of what it lacks; an accepted
+    // text lives on as WMLCode alone, since a copy of its lines would weigh twice the text.
+    bool ParseText(std::string_view text);
     static std::string Normalize(std::string_view text);
+
+private:
+    bool Accept(std::string joined);
 };
 
 } // namespace pivrel::wml

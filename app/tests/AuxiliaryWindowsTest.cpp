@@ -216,6 +216,9 @@ namespace {
         Open("deck.wml", deck);
         TPageSourceForm& source = Form().PageSourceForm();
         EXPECT_EQ(source.SourceBytes(), deck);
+        // The editor is filled when the window shows.
+        EXPECT_TRUE(source.RichEdit1->toPlainText().isEmpty());
+        Form().Action("View_Source")->trigger();
         const QString shown = source.RichEdit1->toPlainText();
         EXPECT_TRUE(shown.contains(QString::fromUtf8("Caf\xC3\xA9"))) << shown.toStdString();
         EXPECT_TRUE(source.RichEdit1->isReadOnly());
@@ -230,8 +233,11 @@ namespace {
 
         Form().CompareAnnouncedVersion("1.0");
         EXPECT_TRUE(source.RichEdit1->toPlainText().isEmpty());
+        // While the window shows, a newly shown card fills it at once.
         Open("deck.wml", deck, "b");
         EXPECT_EQ(source.SourceBytes(), deck);
+        EXPECT_TRUE(source.RichEdit1->toPlainText().contains("Two"));
+        source.hide();
     }
 
     TEST_F(AuxiliaryWindowsTest, AFailedSaveIsReportedInABox)

@@ -233,7 +233,7 @@ namespace {
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "x" }));
         EXPECT_EQ(browser.CurrentURL(), server.Url("/fast.wml"));
         EXPECT_EQ(browser.StatusCode, 200);
-        EXPECT_EQ(browser.Body, base::SplitLines(kOtherDeck));
+        EXPECT_EQ(browser.Body(), base::SplitLines(kOtherDeck));
         EXPECT_TRUE(CacheFiles().empty());
     }
 

@@ -31,7 +31,7 @@ namespace {
         EXPECT_EQ(browser.ContentType, "text/vnd.wap.wml");
         ASSERT_FALSE(browser.Header.empty());
         EXPECT_EQ(browser.Header[0], "HTTP/1.0 200 OK");
-        EXPECT_EQ(browser.Body, base::SplitLines(kTwoCards));
+        EXPECT_EQ(browser.Body(), base::SplitLines(kTwoCards));
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
         EXPECT_EQ(browser.History.URLHistory(), (base::TStringList { server.Url("/dir/d.wml") }));
 
@@ -118,7 +118,7 @@ namespace {
     {
         LoadFirstDeck();
         const std::string loaded = browser.CurrentURL();
-        const base::TStringList body = browser.Body;
+        const base::TStringList body = browser.Body();
 
         // A 404 whose body is a deck: the body is not read.
         server.AddResponse(
@@ -129,7 +129,7 @@ namespace {
                 "busy", "connecting", "connect", "waiting", "disconnect", "failed", "idle" }));
         EXPECT_EQ(browser.StatusCode, 404);
         EXPECT_EQ(browser.CurrentURL(), loaded);
-        EXPECT_EQ(browser.Body, body);
+        EXPECT_EQ(browser.Body(), body);
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
         EXPECT_EQ(browser.History.URLHistory().back(), server.Url("/missing.wml"));
         EXPECT_TRUE(CacheFiles().empty());
@@ -182,7 +182,7 @@ namespace {
         EXPECT_EQ(checkedContent, "text/html");
         EXPECT_EQ(browser.ContentType, "text/html");
         EXPECT_EQ(browser.CurrentURL(), loaded);
-        EXPECT_EQ(browser.Body, base::SplitLines(kTwoCards));
+        EXPECT_EQ(browser.Body(), base::SplitLines(kTwoCards));
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
         EXPECT_EQ(cacheFilesAtCheck.size(), 1u);
         EXPECT_TRUE(CacheFiles().empty());
@@ -229,7 +229,7 @@ namespace {
         EXPECT_EQ(events, (std::vector<std::string> { "busy", "parsing", "complete", "idle" }));
         EXPECT_EQ(browser.CurrentURL(), "file://" + path + "#b");
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
-        EXPECT_EQ(browser.Body, base::SplitLines(kTwoCards));
+        EXPECT_EQ(browser.Body(), base::SplitLines(kTwoCards));
         EXPECT_EQ(browser.StatusCode, 0);
 
         // The prefix goes in any letter case when the file is loaded directly.
@@ -363,15 +363,15 @@ namespace {
         server.AddResponse(Ok(latin1, "text/vnd.wap.wml; charset=\"ISO-8859-1\""));
         browser.Navigate(server.Url("/l.wml"), true, false, false);
         ASSERT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "c" }));
-        EXPECT_NE(browser.WMLDeck.WMLCode.find("caf\xC3\xA9"), std::string::npos);
-        EXPECT_EQ(browser.Body, base::SplitLines(latin1));
+        EXPECT_NE(browser.WMLDeck.WMLCode.Text().find("caf\xC3\xA9"), std::string::npos);
+        EXPECT_EQ(browser.Body(), base::SplitLines(latin1));
 
         // A local file has no Content-Type: its own declaration decides.
         const std::string path = WriteFile("w.wml",
             "<?xml version=\"1.0\" encoding=\"windows-1252\"?><wml><card id=\"w\">"
             "<p>\x80</p></card></wml>");
         ASSERT_TRUE(browser.LoadLocalFile("file://" + path));
-        EXPECT_NE(browser.WMLDeck.WMLCode.find("\xE2\x82\xAC"), std::string::npos);
+        EXPECT_NE(browser.WMLDeck.WMLCode.Text().find("\xE2\x82\xAC"), std::string::npos);
     }
 
     TEST(WMLBrowserContentType, CharsetParameter)

@@ -98,8 +98,8 @@ namespace {
         EXPECT_EQ(CardIDs(browser.WMLDeck), (std::vector<std::string> { "a", "b" }));
         EXPECT_TRUE(browser.FailureReason.empty());
         // The page source is the decoded text.
-        ASSERT_FALSE(browser.Body.empty());
-        EXPECT_TRUE(browser.Body[0].starts_with("<?xml")) << browser.Body[0];
+        ASSERT_FALSE(browser.Body().empty());
+        EXPECT_TRUE(browser.Body()[0].starts_with("<?xml")) << browser.Body()[0];
     }
 
     TEST_F(WmlcBrowserTest, ACompiledDeckThatDoesNotDecodeFailsAndLeavesThePage)

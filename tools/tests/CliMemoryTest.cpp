@@ -78,6 +78,19 @@ namespace {
             { "a template for many cards",
                 "<wml><template>" + Repeat("<br/>", kSize / 8) + "</template>"
                     + Repeat("<card></card>", kSize / 2) + "</wml>" },
+            { "a long template for many cards",
+                "<wml><template><p>" + Repeat("words ", kSize / 4) + "</p></template>"
+                    + Repeat("<card><p>x</p></card>", kSize) + "</wml>" },
+            { "cards that never end", "<wml>" + Repeat("<card><p>a <b>b</b> ", kSize) + "</wml>" },
+            { "ordinary cards",
+                "<wml><template><do type=\"prev\" label=\"Back\"><prev/></do></template>"
+                    + Repeat("<card id=\"c\" title=\"C\"><p align=\"center\">some words <b>bold</b> "
+                             "$(name)<br/><a href=\"#c\">Next</a><br/><anchor>Send<go href=\"p.cgi\" "
+                             "method=\"post\"><postfield name=\"u\" value=\"$(name)\"/></go></anchor>"
+                             "<input name=\"name\" title=\"Name\"/><select name=\"s\"><option "
+                             "value=\"1\">one</option><option value=\"2\">two</option></select></p></card>",
+                        kSize)
+                    + "</wml>" },
         };
 
         testsupport::TTempDir dir;

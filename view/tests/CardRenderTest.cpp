@@ -31,7 +31,7 @@ namespace {
         std::vector<std::pair<int, std::string>> Statuses;
         std::string Caption;
         std::string Location;
-        base::TStringList PageSource;
+        std::string PageSource;
         std::vector<std::string> Recent;
         bool StopEnabled = true;
         bool BackEnabled = false;
@@ -53,7 +53,7 @@ namespace {
 
         void SetLocationText(const std::string& url) override { Location = url; }
 
-        void SetPageSource(const base::TStringList& body) override { PageSource = body; }
+        void SetPageSource(const std::string& bytes, const std::string&) override { PageSource = bytes; }
 
         void AddRecentURL(const std::string& url) override { Recent.push_back(url); }
 
@@ -113,8 +113,8 @@ namespace {
         void Show(const std::string& cards, const std::string& url = "http://host/deck.wml")
         {
             browser.SetCurrentURL(url);
-            browser.Body = base::SplitLines(Deck(cards));
-            browser.WMLDeck.Parse(browser.Body);
+            browser.BodyBytes = Deck(cards);
+            browser.WMLDeck.Parse(browser.Body());
             renderer.RenderCard(browser, view, host);
         }
 
@@ -329,7 +329,7 @@ namespace {
         EXPECT_FALSE(host.StopEnabled);
         EXPECT_EQ(host.Recent, std::vector<std::string> { "http://host/deck.wml#a" });
         EXPECT_EQ(host.Location, "http://host/deck.wml#a");
-        EXPECT_EQ(host.PageSource, browser.Body);
+        EXPECT_EQ(host.PageSource, browser.BodyBytes);
         EXPECT_EQ(host.Caption, "Pivrel 2.2 - T&x");
         EXPECT_EQ(renderer.ShownCardTitle(), "T&amp;$(who)");
         EXPECT_FALSE(host.BackEnabled);

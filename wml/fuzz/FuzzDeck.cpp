@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -38,6 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The records of all cards together stay within the deck's budget.
     const pivrel::wml::TDeckParseLimits& limits = deck.Limits;
     if (recordBytes > limits.RecordBytesPerInputByte * deck.WMLCode.size() + limits.RecordSlack)
+        __builtin_trap();
+    // The whole text read in place gives the deck its lines give.
+    pivrel::wml::TWMLDeck fromText;
+    fromText.ParseText(std::string(text));
+    if (!(fromText.WMLCode == deck.WMLCode) || fromText.CardList.size() != deck.CardList.size())
         __builtin_trap();
     sum += static_cast<std::size_t>(deck.CardIndexForURL("x#a"));
     return sum == static_cast<std::size_t>(-1) ? 1 : 0;

@@ -9,12 +9,12 @@ namespace {
     std::string Describe(const TWMLElement& element)
     {
         const TWMLObject& o = *element.Object;
-        std::string out = std::string(o.ClassName()) + "[" + element.Key + "]";
+        std::string out = std::string(o.ClassName()) + "[" + element.Key.Text() + "]";
         const TFontDesc& f = o.TextFont;
         out += " a" + std::to_string(static_cast<int>(o.Alignment)) + " s" + std::to_string(f.Size)
             + (f.Bold ? "B" : "") + (f.Italic ? "I" : "") + (f.Underline ? "U" : "");
         if (f.Name != TFontDesc().Name)
-            out += " font=" + f.Name;
+            out += " font=" + f.Name.Text();
         switch (o.Class()) {
         case TWMLClass::Text:
             out += " '" + o.As<TWMLText>().Text + "'";

@@ -1,6 +1,9 @@
 #include "wml/WMLDeck.h"
 
+#include "base/StringList.h"
+
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace pivrel::wml {
 namespace {
@@ -50,7 +53,7 @@ namespace {
         }
         EXPECT_EQ(FirstText(*deck.CardList[0].Card), "One");
         EXPECT_EQ(deck.CardList[1].Card->WMLCode, "<card id=\"b\"><p>Two</p></card>");
-        EXPECT_EQ(deck.WMLCode.substr(0, 5), "<?xml");
+        EXPECT_EQ(deck.WMLCode.Text().substr(0, 5), "<?xml");
     }
 
     TEST(WMLDeckParse, RejectedTextLeavesNoCards)
@@ -96,6 +99,46 @@ namespace {
             TWMLDeck deck;
             EXPECT_EQ(deck.Parse(c.Lines), !c.IDs.empty());
             EXPECT_EQ(CardIDs(deck), c.IDs);
+        }
+    }
+
+    // A card's text is the part of the deck's text it was cut from, shared rather than copied,
+    // unless the cut joined it from pieces; either way it reads as the card element and stays
+    // readable when the card outlives its deck.
+    TEST(WMLDeckParse, CardsShareTheDecksTextWhereItLiesInOnePiece)
+    {
+        const struct {
+            const char* Text;
+            std::vector<std::string> Cards;
+            std::vector<bool> Shared;
+        } cases[] = {
+            { "<wml><card id=\"a\">x</card> <card id=\"b\">y</card></wml>",
+                { "<card id=\"a\">x</card>", "<card id=\"b\">y</card>" }, { true, true } },
+            { "<wml><template>t</template><card id=\"a\"><p>x</p></card></wml>",
+                { "<card id=\"a\"><p>x</p></card>" }, { true } },
+            { "<wml><ca<card id=\"a\">x</card>rd id=\"b\">y</card></wml>",
+                { "<card id=\"a\">x</card>", "<card id=\"b\">y</card>" }, { true, false } },
+            { "<wml><card id=\"a\"><card id=\"b\">x</card>y</card></wml>",
+                { "<card id=\"a\"><card id=\"b\">x</card>" }, { true } },
+        };
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Text);
+            auto deck = std::make_unique<TWMLDeck>();
+            ASSERT_TRUE(deck->ParseText(c.Text));
+            ASSERT_EQ(deck->CardList.size(), c.Cards.size());
+            const std::string_view whole = deck->WMLCode;
+            std::vector<std::unique_ptr<TWMLCard>> kept;
+            for (std::size_t i = 0; i < c.Cards.size(); ++i) {
+                const std::string_view text = deck->CardList[i].Card->WMLCode;
+                EXPECT_EQ(text, c.Cards[i]);
+                const bool shared = text.data() >= whole.data() && text.data() < whole.data() + whole.size();
+                EXPECT_EQ(shared, c.Shared[i]) << i;
+                kept.push_back(std::move(deck->CardList[i].Card));
+            }
+            deck.reset();
+            for (std::size_t i = 0; i < c.Cards.size(); ++i)
+                EXPECT_EQ(kept[i]->WMLCode, c.Cards[i]);
         }
     }
 
@@ -186,6 +229,62 @@ namespace {
             EXPECT_LE(records * (c.RecordSize + sizeof(TWMLElement)), kBudget);
             // The budget ends the deck: the card that reached it is the last one built.
             EXPECT_LT(deck.CardList.size(), 3u);
+        }
+    }
+
+    // Every card holds the template and its own text; those copies weigh as much as records and
+    // come out of the same budget, so a long template cannot multiply the deck past it.
+    TEST(WMLDeckParse, RecordBudgetCountsTheCardsTextCopies)
+    {
+        constexpr std::size_t kBudget = std::size_t(1) << 20;
+        std::string text = "<wml><template>" + std::string(64 << 10, 'x') + "</template>";
+        for (int i = 0; i < 100; ++i)
+            text += "<card id=\"c" + std::to_string(i) + "\"><p>y</p></card>";
+        TWMLDeck deck;
+        deck.Limits.RecordBytesPerInputByte = 0;
+        deck.Limits.RecordSlack = kBudget;
+        EXPECT_TRUE(deck.Parse({ text + "</wml>" }));
+        std::size_t copies = 0;
+        for (const TWMLCardEntry& entry : deck.CardList)
+            copies += entry.Card->Template.size() + entry.Card->WMLCode.size();
+        EXPECT_GT(deck.CardList.size(), 0u);
+        EXPECT_LE(copies, kBudget);
+        EXPECT_LT(deck.CardList.size(), 16u);
+    }
+
+    // A whole text read in place gives the deck its lines give, whatever ends its lines; only a
+    // rejected text leaves its lines behind, for the report of what it lacks.
+    TEST(WMLDeckParse, TextParsesAsItsLinesDo)
+    {
+        const struct {
+            const char* Text;
+            bool Accepted;
+        } cases[] = {
+            { "<wml>\r\n<card id=\"a\"><p>one\r\ntwo</p></card>\r\n</wml>\r\n", true },
+            { "<wml>\r<card id=\"a\"><p>one\rtwo</p></card></wml>", true },
+            { "<wml>\n<card id=\"a\"><pre>  one\n\n  two</pre></card>\n</wml>", true },
+            { "<wml><template><do type=\"prev\"><prev/></do></template>\n<card id=\"a\"/>\n"
+              "<card id=\"b\">b\n</card></wml>",
+                true },
+            { "<wml>\r\n<card id=\"a\">no end\r\n</wml>\r\n", false },
+            { "", false },
+        };
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Text);
+            TWMLDeck fromLines;
+            TWMLDeck fromText;
+            const bool linesBuilt = fromLines.Parse(base::SplitLines(c.Text));
+            EXPECT_EQ(fromText.ParseText(c.Text), linesBuilt);
+            EXPECT_EQ(fromText.WMLCode, fromLines.WMLCode);
+            EXPECT_EQ(fromText.Template, fromLines.Template);
+            ASSERT_EQ(fromText.CardList.size(), fromLines.CardList.size());
+            for (std::size_t i = 0; i < fromText.CardList.size(); ++i) {
+                EXPECT_EQ(fromText.CardList[i].Key, fromLines.CardList[i].Key);
+                EXPECT_EQ(FirstText(*fromText.CardList[i].Card), FirstText(*fromLines.CardList[i].Card));
+            }
+            EXPECT_EQ(fromText.WMLCode.empty(), !c.Accepted);
+            EXPECT_EQ(fromText.Parser.WMLLines, c.Accepted ? TStringList {} : base::SplitLines(c.Text));
         }
     }
 
