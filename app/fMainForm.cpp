@@ -475,10 +475,10 @@ void TMainForm::SetLocationText(const std::string& url)
     LocationBox->setEditText(view::ToQString(url));
 }
 
-void TMainForm::SetPageSource(const std::string& bytes, const std::string& charset)
+void TMainForm::SetPageSource(std::shared_ptr<const std::string> bytes, const std::string& charset)
 {
     if (m_pageSourceForm)
-        m_pageSourceForm->SetSource(bytes, charset);
+        m_pageSourceForm->SetSource(std::move(bytes), charset);
 }
 
 void TMainForm::EnableStop(bool enabled)
@@ -602,17 +602,17 @@ void TMainForm::Browser_ForwardExecute()
 void TMainForm::Browser_ReloadExecute()
 {
     const std::string current = m_browser->CurrentURL();
-    std::string body = m_browser->BodyBytes;
+    std::shared_ptr<const std::string> body = m_browser->SharedBodyBytes();
     const int renders = m_renderCount;
     SetLocationText(current);
     m_browser->SetCurrentURL("");
-    m_browser->BodyBytes.clear();
+    m_browser->SetBodyBytes(std::string());
     const auto alive = m_alive.Ref();
     Navigate(current, false, false, false);
     // A reload that failed leaves the page it meant to replace, relative links included.
     if (!alive.Expired() && m_renderCount == renders && m_browser->CurrentURL().empty()) {
         m_browser->SetCurrentURL(current);
-        m_browser->BodyBytes = std::move(body);
+        m_browser->SetBodyBytes(std::move(body));
         SetLocationText(current);
     }
 }

@@ -159,7 +159,7 @@ public:
     void SetStatusText(int panel, const std::string& text) override;
     void SetCaption(const std::string& caption) override;
     void SetLocationText(const std::string& url) override;
-    void SetPageSource(const std::string& bytes, const std::string& charset) override;
+    void SetPageSource(std::shared_ptr<const std::string> bytes, const std::string& charset) override;
     void AddRecentURL(const std::string& url) override;
     void EnableStop(bool enabled) override;
     void EnableBack(bool enabled) override;

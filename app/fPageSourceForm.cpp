@@ -95,11 +95,16 @@ QAction* TPageSourceForm::Action(const char* name) const
     return findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
 }
 
-void TPageSourceForm::SetSource(const std::string& bytes, const std::string& charset)
+void TPageSourceForm::SetSource(std::shared_ptr<const std::string> bytes, const std::string& charset)
 {
-    if (bytes != m_bytes || charset != m_charset) {
-        m_bytes = bytes;
-        m_charset = charset;
+    if (!bytes)
+        bytes = std::make_shared<const std::string>();
+    // The same text again (a card of the same deck, a reload) keeps the editor as it is; the
+    // bytes are taken in any case, so that no other copy is kept alive here.
+    const bool changed = (bytes != m_bytes && *bytes != *m_bytes) || charset != m_charset;
+    m_bytes = std::move(bytes);
+    m_charset = charset;
+    if (changed) {
         m_filled = false;
         RichEdit1->clear();
     }
@@ -109,7 +114,7 @@ void TPageSourceForm::SetSource(const std::string& bytes, const std::string& cha
 
 void TPageSourceForm::Clear()
 {
-    m_bytes.clear();
+    m_bytes = std::make_shared<const std::string>();
     m_charset.clear();
     m_filled = true;
     RichEdit1->clear();
@@ -120,7 +125,7 @@ void TPageSourceForm::Fill()
     // The text goes into the editor only when the window is to show it: the editor's document
     // weighs several times the deck, and most decks are never looked at this way.
     if (!m_filled) {
-        const std::string text = wml::DeckTextToUtf8(m_bytes, m_charset);
+        const std::string text = wml::DeckTextToUtf8(*m_bytes, m_charset);
         RichEdit1->setPlainText(view::ToQString(text));
         m_filled = true;
     }
@@ -137,7 +142,7 @@ bool TPageSourceForm::SaveTo(const QString& fileName)
 {
     QSaveFile file(fileName);
     if (file.open(QIODevice::WriteOnly)
-        && file.write(m_bytes.data(), qint64(m_bytes.size())) == qint64(m_bytes.size()) && file.commit())
+        && file.write(m_bytes->data(), qint64(m_bytes->size())) == qint64(m_bytes->size()) && file.commit())
         return true;
     m_dialogs.ShowError(this, "Pivrel",
         "Cannot save the file " + fileName.toStdString() + ": " + file.errorString().toStdString());

@@ -32,10 +32,11 @@ public:
     // Shows a deck as it was fetched: bytes in the character set the response named (empty:
     // what the deck itself declares). Save As writes these bytes back unchanged. The editor is
     // filled when the window shows, or at once while it is shown.
-    void SetSource(const std::string& bytes, const std::string& charset);
+    // The bytes are shared with the engine, not copied.
+    void SetSource(std::shared_ptr<const std::string> bytes, const std::string& charset);
     void Clear();
 
-    const std::string& SourceBytes() const { return m_bytes; }
+    const std::string& SourceBytes() const { return *m_bytes; }
 
     // Writes the deck as fetched; a failure is reported in a box. True when written.
     bool SaveTo(const QString& fileName);
@@ -56,7 +57,7 @@ private:
     QAction* AddAction(const char* name, const char* caption, const QKeySequence& shortcut);
 
     TDialogs& m_dialogs;
-    std::string m_bytes;
+    std::shared_ptr<const std::string> m_bytes = std::make_shared<const std::string>();
     std::string m_charset;
     // Whether the editor holds the text of m_bytes.
     bool m_filled = true;

@@ -665,16 +665,21 @@ bool TWMLBrowser::LoadLocalFile(const std::string& url)
     return true;
 }
 
+void TWMLBrowser::SetBodyBytes(std::shared_ptr<const std::string> bytes)
+{
+    m_bodyBytes = bytes ? std::move(bytes) : std::make_shared<const std::string>();
+}
+
 void TWMLBrowser::LoadDeck(std::string bytes, std::string_view charset)
 {
     // The old deck goes first, and the bytes are kept rather than copied: a large deck is then
     // held in memory as few times as possible while the new one is built.
     ClearDeck();
-    BodyBytes = std::move(bytes);
+    SetBodyBytes(std::move(bytes));
     BodyCharset.assign(charset);
     {
         TFlagScope parsing(m_parsing);
-        WMLDeck.ParseText(wml::DeckTextToUtf8(BodyBytes, BodyCharset));
+        WMLDeck.ParseText(wml::DeckTextToUtf8(*m_bodyBytes, BodyCharset));
     }
     if (m_deferred) {
         m_loop.Post([alive = m_alive.Ref()] {

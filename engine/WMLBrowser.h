@@ -69,8 +69,19 @@ public:
     std::string ContentType;
     // Header lines of the last HTTP response.
     base::TStringList Header;
-    // The last loaded document byte for byte, line ends and character set as they came.
-    std::string BodyBytes;
+
+    // The last loaded document byte for byte, line ends and character set as they came. It is
+    // shared, never copied, with whoever keeps it beside the page shown (the page source window).
+    const std::string& BodyBytes() const { return *m_bodyBytes; }
+
+    std::shared_ptr<const std::string> SharedBodyBytes() const { return m_bodyBytes; }
+
+    void SetBodyBytes(std::string bytes)
+    {
+        m_bodyBytes = std::make_shared<const std::string>(std::move(bytes));
+    }
+
+    void SetBodyBytes(std::shared_ptr<const std::string> bytes);
     // Its character set as the response named it, empty for a local file.
     std::string BodyCharset;
     // A setting held for the shell; the engine itself does not read it.
@@ -105,7 +116,7 @@ public:
 
     // The last loaded document as its bytes came, one entry per line. The lines are cut from
     // BodyBytes when asked for: a kept list would weigh twice the document.
-    base::TStringList Body() const { return base::SplitLines(BodyBytes); }
+    base::TStringList Body() const { return base::SplitLines(*m_bodyBytes); }
 
     // The proxy settings live in the HTTP client.
     const std::string& ProxyHost() const { return HttpCli.Proxy(); }
@@ -270,6 +281,7 @@ private:
     bool m_inEventTask = false;
     std::unique_ptr<base::TFixedFontMeasurer> m_fixedMeasurer;
     const base::TTextMeasurer* m_measurer = nullptr;
+    std::shared_ptr<const std::string> m_bodyBytes = std::make_shared<const std::string>();
     std::unique_ptr<TBrowserImageLoader> m_imageLoader;
     // The POST body the client reads during one fetch.
     std::unique_ptr<std::istringstream> m_sendBody;

@@ -2,6 +2,7 @@
 
 #include "base/StringList.h"
 
+#include <memory>
 #include <string>
 
 class QPixmap;
@@ -33,7 +34,7 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     virtual void SetLocationText(const std::string& url) = 0;
     // The document shown, byte for byte, and the character set its response named.
-    virtual void SetPageSource(const std::string& bytes, const std::string& charset) = 0;
+    virtual void SetPageSource(std::shared_ptr<const std::string> bytes, const std::string& charset) = 0;
     virtual void AddRecentURL(const std::string& url) = 0;
     virtual void EnableStop(bool enabled) = 0;
     virtual void EnableBack(bool enabled) = 0;

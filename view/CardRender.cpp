@@ -378,7 +378,7 @@ void TCardRenderer::RenderCard(engine::TWMLBrowser& browser, TRichView& view, TC
         }
     }
     ApplyBackground(view, host);
-    host.SetPageSource(browser.BodyBytes, browser.BodyCharset);
+    host.SetPageSource(browser.SharedBodyBytes(), browser.BodyCharset);
     host.SetLocationText(url);
     host.SetStatusText(1, std::to_string(deck.CardList.size()) + " Cards");
     view.Format();

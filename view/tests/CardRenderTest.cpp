@@ -32,6 +32,7 @@ namespace {
         std::string Caption;
         std::string Location;
         std::string PageSource;
+        std::shared_ptr<const std::string> PageSourceHeld;
         std::vector<std::string> Recent;
         bool StopEnabled = true;
         bool BackEnabled = false;
@@ -53,7 +54,11 @@ namespace {
 
         void SetLocationText(const std::string& url) override { Location = url; }
 
-        void SetPageSource(const std::string& bytes, const std::string&) override { PageSource = bytes; }
+        void SetPageSource(std::shared_ptr<const std::string> bytes, const std::string&) override
+        {
+            PageSource = *bytes;
+            PageSourceHeld = std::move(bytes);
+        }
 
         void AddRecentURL(const std::string& url) override { Recent.push_back(url); }
 
@@ -113,7 +118,7 @@ namespace {
         void Show(const std::string& cards, const std::string& url = "http://host/deck.wml")
         {
             browser.SetCurrentURL(url);
-            browser.BodyBytes = Deck(cards);
+            browser.SetBodyBytes(Deck(cards));
             browser.WMLDeck.Parse(browser.Body());
             renderer.RenderCard(browser, view, host);
         }
@@ -329,7 +334,8 @@ namespace {
         EXPECT_FALSE(host.StopEnabled);
         EXPECT_EQ(host.Recent, std::vector<std::string> { "http://host/deck.wml#a" });
         EXPECT_EQ(host.Location, "http://host/deck.wml#a");
-        EXPECT_EQ(host.PageSource, browser.BodyBytes);
+        EXPECT_EQ(host.PageSource, browser.BodyBytes());
+        EXPECT_EQ(host.PageSourceHeld, browser.SharedBodyBytes()) << "the page source is shared, not copied";
         EXPECT_EQ(host.Caption, "Pivrel 2.2 - T&x");
         EXPECT_EQ(renderer.ShownCardTitle(), "T&amp;$(who)");
         EXPECT_FALSE(host.BackEnabled);
