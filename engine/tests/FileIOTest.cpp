@@ -1,5 +1,6 @@
 #include "engine/FileIO.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -115,7 +116,14 @@ namespace {
             = { write("0123abcd.$$$"), write("0123ABCD.txt"), write("123ABCD.$$$"), write("notes.$$$") };
         // Too young to be sure no fetch is still about to lock it.
         EXPECT_EQ(RemoveStaleBodyFiles(dir, ".$$$", 3600), 0);
-        EXPECT_EQ(RemoveStaleBodyFiles(dir, ".$$$", 0), 1);
+        // Aged by hand rather than by a minimum age of 0: a file's time may run a tick ahead of
+        // the clock the age is measured with.
+        const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+        for (const std::string& path : { stale, held.Path() })
+            fs::last_write_time(path, old);
+        for (const std::string& other : others)
+            fs::last_write_time(other, old);
+        EXPECT_EQ(RemoveStaleBodyFiles(dir, ".$$$", 3600), 1);
         EXPECT_FALSE(fs::exists(stale));
         EXPECT_TRUE(fs::exists(held.Path()));
         for (const std::string& other : others)
