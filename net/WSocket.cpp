@@ -516,15 +516,21 @@ void TWSocket::ContinueHandshake()
         return;
     }
     m_tlsPhase = TTlsPhase::Open;
+    if (ReportSessionConnected(0))
+        UpdateWatch();
+}
+
+// Ends the connection's set-up, with its outcome; false when a handler destroyed the socket.
+bool TWSocket::ReportSessionConnected(int error)
+{
     const TGuard guard = MakeGuard();
     if (m_state != wsConnected)
         ChangeState(wsConnected);
     if (!Holds(guard, this))
-        return;
+        return false;
     if (OnSessionConnected)
-        OnSessionConnected(*this, 0);
-    if (Holds(guard, this))
-        UpdateWatch();
+        OnSessionConnected(*this, error);
+    return Holds(guard, this);
 }
 
 void TWSocket::TlsFailed()
@@ -533,14 +539,7 @@ void TWSocket::TlsFailed()
     m_lastError = kTlsFailure;
     m_tls.reset();
     m_tlsPhase = TTlsPhase::None;
-    const TGuard guard = MakeGuard();
-    if (m_state != wsConnected)
-        ChangeState(wsConnected);
-    if (!Holds(guard, this))
-        return;
-    if (OnSessionConnected)
-        OnSessionConnected(*this, kTlsFailure);
-    if (Holds(guard, this) && m_state != wsClosed)
+    if (ReportSessionConnected(kTlsFailure) && m_state != wsClosed)
         Abort();
 }
 

@@ -199,6 +199,7 @@ private:
     void BeginTls();
     void ContinueHandshake();
     void TlsFailed();
+    bool ReportSessionConnected(int error);
     bool HasInput() const;
     void DrainUnread();
     int ReceiveSecure(void* buffer, int bufferSize);
