@@ -24,6 +24,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "bench/CountingBuf.h"
 #include "bench/DeckGenerator.h"
 
 namespace {
@@ -111,26 +112,7 @@ std::string Response(const std::string& body)
         + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// Counts the body bytes and keeps none of them.
-class TCountingBuf : public std::streambuf
-{
-public:
-    std::size_t Count = 0;
-
-protected:
-    std::streamsize xsputn(const char*, std::streamsize n) override
-    {
-        Count += std::size_t(n);
-        return n;
-    }
-
-    int_type overflow(int_type c) override
-    {
-        if (!traits_type::eq_int_type(c, traits_type::eof()))
-            ++Count;
-        return traits_type::not_eof(c);
-    }
-};
+using pivrel::bench::TCountingBuf;
 
 struct TFixture {
     explicit TFixture(std::size_t deckBytes)

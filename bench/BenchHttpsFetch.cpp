@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "bench/CountingBuf.h"
 #include "bench/DeckGenerator.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempDir.h"
@@ -30,25 +31,7 @@ using pivrel::testsupport::TTestCertificates;
 constexpr std::size_t kKilobyte = 1000;
 constexpr std::size_t kMegabyte = 1000 * 1000;
 
-class TCountingBuf : public std::streambuf
-{
-public:
-    std::size_t Count = 0;
-
-protected:
-    std::streamsize xsputn(const char*, std::streamsize n) override
-    {
-        Count += std::size_t(n);
-        return n;
-    }
-
-    int_type overflow(int_type c) override
-    {
-        if (!traits_type::eq_int_type(c, traits_type::eof()))
-            ++Count;
-        return traits_type::not_eof(c);
-    }
-};
+using pivrel::bench::TCountingBuf;
 
 struct TFixture {
     explicit TFixture(std::size_t deckBytes)
