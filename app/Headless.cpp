@@ -131,7 +131,7 @@ namespace {
         const auto index = std::size_t(deck.CurrentCard);
         if (index >= deck.CardList.size())
             return false;
-        return base::SameTextIgnoringCase(deck.CardList[index].Card->ID, card);
+        return base::SameTextIgnoringCase(deck.CardList[index].Key, card);
     }
 
 } // namespace

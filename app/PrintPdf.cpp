@@ -27,8 +27,7 @@ namespace {
             return "nothing could be shown from " + address;
         const auto index = std::size_t(deck.CurrentCard);
         if (card.empty()
-            || (index < deck.CardList.size() && deck.CardList[index].Card
-                && base::SameTextIgnoringCase(deck.CardList[index].Card->ID, card)))
+            || (index < deck.CardList.size() && base::SameTextIgnoringCase(deck.CardList[index].Key, card)))
             return {};
         return "the deck has no card \"" + card + "\"";
     }

@@ -10,7 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <set>
+#include <map>
 
 namespace pivrel::app {
 
@@ -66,24 +66,30 @@ namespace {
 
     void AddVariables(const engine::TWMLBrowser& browser, std::vector<TDeckOutlineRow>& rows)
     {
-        std::set<std::string> seen;
+        // Each name's value as the browser reads it: the context's, or else that of the first record
+        // that holds the name. Gathered in one pass, since a large deck holds thousands of names.
+        std::map<std::string, std::string, std::less<>> values;
         std::vector<std::string> names;
+        const auto note = [&](const std::string& name, const std::string& value) {
+            if (!name.empty() && values.try_emplace(name, value).second)
+                names.push_back(name);
+        };
         for (const TWMLCardEntry& entry : browser.WMLDeck.CardList) {
             if (!entry.Card)
                 continue;
             for (const TWMLElement& element : entry.Card->Elements) {
                 if (!element.Object || element.Object->VarObject->PostVariable)
                     continue;
-                for (const std::string& name :
-                    { element.Object->GetVarName(), element.Object->GetIVarName() }) {
-                    if (!name.empty() && seen.insert(name).second)
-                        names.push_back(name);
-                }
+                note(element.Object->GetVarName(), element.Object->GetVarValue());
+                note(element.Object->GetIVarName(), element.Object->GetIVarValue());
             }
         }
         rows.push_back({ "Variables (" + std::to_string(names.size()) + ")", 0, false });
-        for (const std::string& name : names)
-            rows.push_back({ Binding(name, browser.GetVariable(name)), 1, false });
+        for (const std::string& name : names) {
+            const auto set = browser.Context().find(name);
+            rows.push_back(
+                { Binding(name, set != browser.Context().end() ? set->second : values[name]), 1, false });
+        }
     }
 
     void AddHistory(const engine::TWMLBrowser& browser, std::vector<TDeckOutlineRow>& rows)
@@ -105,9 +111,11 @@ std::vector<TDeckOutlineRow> DeckOutline(const engine::TWMLBrowser& browser)
     rows.push_back({ "Cards (" + std::to_string(deck.CardList.size()) + ")", 0, false });
     for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
         const TWMLCard* card = deck.CardList[i].Card.get();
-        if (!card)
-            continue;
         const bool current = int(i) == deck.CurrentCard;
+        if (!card) {
+            rows.push_back({ "#" + deck.CardList[i].Key, 1, current });
+            continue;
+        }
         rows.push_back(
             { "#" + card->ID + (card->Title.empty() ? "" : "  \"" + card->Title + "\""), 1, current });
         for (const TWMLElement& element : card->Elements) {
@@ -121,7 +129,7 @@ std::vector<TDeckOutlineRow> DeckOutline(const engine::TWMLBrowser& browser)
     return rows;
 }
 
-TDeckInformationForm::TDeckInformationForm(const engine::TWMLBrowser& browser, QWidget* parent)
+TDeckInformationForm::TDeckInformationForm(engine::TWMLBrowser& browser, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowCloseButtonHint)
     , m_browser(browser)
 {
@@ -178,6 +186,9 @@ void TDeckInformationForm::Refresh()
 {
     if (m_browser.Parsing())
         return;
+    // The window shows every card's records, so the cards not entered yet are built for it.
+    for (std::size_t i = 0; i < m_browser.WMLDeck.CardList.size(); ++i)
+        m_browser.Card(i);
     const wml::TWMLDeck& deck = m_browser.WMLDeck;
     NumCards->setText(QString::number(deck.CardList.size()));
     const bool hasCard = deck.CurrentCard >= 0 && std::size_t(deck.CurrentCard) < deck.CardList.size()

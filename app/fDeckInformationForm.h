@@ -40,7 +40,7 @@ class TDeckInformationForm : public QDialog
     Q_OBJECT
 
 public:
-    explicit TDeckInformationForm(const engine::TWMLBrowser& browser, QWidget* parent = nullptr);
+    explicit TDeckInformationForm(engine::TWMLBrowser& browser, QWidget* parent = nullptr);
 
     QPushButton* BitBtn1 = nullptr;
     QTreeWidget* TreeView1 = nullptr;
@@ -56,7 +56,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    const engine::TWMLBrowser& m_browser;
+    engine::TWMLBrowser& m_browser;
     std::vector<TDeckOutlineRow> m_rows;
     QTimer m_follow;
 };

@@ -42,6 +42,9 @@ public:
     // Forgets the pictures of the deck that goes, and ends an Abort.
     void Reset();
 
+    // Ends an Abort, keeping the deck's pictures: the next card built fetches its own again.
+    void Resume() { m_aborted = false; }
+
     // Bytes the deck's decoded pictures take so far.
     std::size_t BudgetUsed() const { return m_budgetUsed; }
 

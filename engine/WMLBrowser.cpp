@@ -232,6 +232,7 @@ void TWMLBrowser::Construct()
     m_measurer = m_fixedMeasurer.get();
     m_imageLoader = std::make_unique<TBrowserImageLoader>(*this);
     WMLDeck.ImageLoader = m_imageLoader.get();
+    WMLDeck.BuildOnDemand = true;
     UseCookieJar(HttpCli);
 }
 
@@ -333,12 +334,28 @@ void TWMLBrowser::ShowCardAgain()
     Fire(OnParseComplete, *this);
 }
 
+wml::TWMLCard* TWMLBrowser::Card(std::size_t index)
+{
+    if (m_parsing || index >= WMLDeck.CardList.size() || WMLDeck.CardList[index].Card)
+        return WMLDeck.Card(index);
+    // Fetching the card's pictures runs the loop: a navigation asked for meanwhile waits, as it
+    // does while a deck is parsed.
+    wml::TWMLCard* card = nullptr;
+    m_imageLoader->Resume();
+    {
+        TFlagScope parsing(m_parsing);
+        card = WMLDeck.Card(index);
+    }
+    PostDeferred();
+    return card;
+}
+
 void TWMLBrowser::CardEntered()
 {
-    const std::size_t index = std::size_t(WMLDeck.CardIndexForURL(m_currentURL));
-    if (index >= WMLDeck.CardList.size() || !WMLDeck.CardList[index].Card)
+    const wml::TWMLCard* shown = Card(std::size_t(WMLDeck.CardIndexForURL(m_currentURL)));
+    if (shown == nullptr)
         return;
-    const wml::TWMLCard& card = *WMLDeck.CardList[index].Card;
+    const wml::TWMLCard& card = *shown;
     const TEnterDirection direction = m_enterDirection;
     if (card.NewContext && direction != TEnterDirection::Refresh)
         m_context.clear();
@@ -681,12 +698,17 @@ void TWMLBrowser::LoadDeck(std::string bytes, std::string_view charset)
         TFlagScope parsing(m_parsing);
         WMLDeck.ParseText(wml::DeckTextToUtf8(*m_bodyBytes, BodyCharset));
     }
-    if (m_deferred) {
-        m_loop.Post([alive = m_alive.Ref()] {
-            if (TWMLBrowser* self = alive.Lock())
-                self->RunDeferred();
-        });
-    }
+    PostDeferred();
+}
+
+void TWMLBrowser::PostDeferred()
+{
+    if (!m_deferred)
+        return;
+    m_loop.Post([alive = m_alive.Ref()] {
+        if (TWMLBrowser* self = alive.Lock())
+            self->RunDeferred();
+    });
 }
 
 void TWMLBrowser::ClearDeck()

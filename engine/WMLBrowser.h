@@ -147,8 +147,13 @@ public:
 
     base::TEventLoop& Loop() { return m_loop; }
 
-    // True while the deck is being parsed, pictures included.
+    // True while the deck is being parsed, or one of its cards built, pictures included.
     bool Parsing() const { return m_parsing; }
+
+    // The deck's card at index, built first if it is not yet: the deck is cut into cards as it
+    // loads, and a card's records are built, and its pictures fetched, when it is first entered or
+    // asked for. Null past the last card.
+    wml::TWMLCard* Card(std::size_t index);
 
     TWMLBrowserNotifyEvent OnConnecting;
     TWMLBrowserNotifyEvent OnConnect;
@@ -264,6 +269,8 @@ private:
     void CardTimerFired(const wml::TWMLCard* card);
     void CardTimerNavigate(const std::string& url);
     void CardEntered();
+    // Runs the navigation deferred during a parse or a card's build once the loop is free.
+    void PostDeferred();
     void ApplyContextToDeck();
     void SeedContext(const wml::TWMLCard& card);
     void RunEnterTask(const wml::TWMLTask& task);

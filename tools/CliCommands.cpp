@@ -424,6 +424,8 @@ bool LoadDeckFile(const std::string& path, TWMLDeck& deck, bool& accepted, std::
     std::string().swap(bytes);
     deck.Clear();
     accepted = deck.Parse(std::move(lines));
+    for (std::size_t i = 0; i < deck.CardList.size(); ++i)
+        deck.Card(i);
     return true;
 }
 
@@ -434,8 +436,9 @@ void AppendElementJson(std::string& out, const TWMLObject& element, std::string_
 }
 
 void WriteDeckLines(
-    std::ostream& out, const TWMLDeck& deck, bool accepted, const std::optional<std::string>& cardId)
+    std::ostream& out, engine::TWMLBrowser& browser, bool accepted, const std::optional<std::string>& cardId)
 {
+    TWMLDeck& deck = browser.WMLDeck;
     std::string buffer;
     buffer.reserve(kFlushThreshold * 2);
     TFontCache fonts;
@@ -446,8 +449,11 @@ void WriteDeckLines(
     json.Close();
     buffer += "}\n";
     for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
-        const TWMLCard* card = deck.CardList[i].Card.get();
-        if (!card || (cardId && card->ID != *cardId))
+        if (cardId && deck.CardList[i].Key != *cardId)
+            continue;
+        const bool built = deck.CardList[i].Card != nullptr;
+        const TWMLCard* card = browser.Card(i);
+        if (!card)
             continue;
         AppendCardLine(buffer, *card, i);
         for (const TWMLElement& element : card->Elements) {
@@ -457,6 +463,8 @@ void WriteDeckLines(
             buffer += '\n';
             FlushIfFull(out, buffer, false);
         }
+        if (!built)
+            deck.ReleaseCard(i);
     }
     FlushIfFull(out, buffer, true);
 }

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace pivrel::engine {
+class TWMLBrowser;
+} // namespace pivrel::engine
+
 namespace pivrel::tools {
 
 inline constexpr int kExitOk = 0;
@@ -27,14 +31,16 @@ void SetKeepDecksAtExit(bool keep);
 std::string_view UsageText();
 
 // Reads a deck file into the deck the way the browser does with a local file: converted to UTF-8,
-// split into lines and parsed. Returns false with the reason when the file cannot be read;
+// split into lines and parsed, every card built. Returns false with the reason when the file cannot be read;
 // accepted is Parse's answer.
 bool LoadDeckFile(const std::string& path, wml::TWMLDeck& deck, bool& accepted, std::string& error);
 
-// The JSON Lines of the elements command: the deck line, then per card (only those whose ID is
-// cardId, when given) the card line followed by one line per element.
+// The JSON Lines of the elements command: the deck line, then per card of the browser's deck (only
+// those whose ID is cardId, when given) the card line followed by one line per element. A card not
+// built yet is built for its lines and let go after them, so that no more than one card's records
+// are held at a time.
 void WriteDeckLines(
-    std::ostream& out, const wml::TWMLDeck& deck, bool accepted, const std::optional<std::string>& cardId);
+    std::ostream& out, engine::TWMLBrowser& browser, bool accepted, const std::optional<std::string>& cardId);
 
 // One element's line, without its line end.
 void AppendElementJson(std::string& out, const wml::TWMLObject& element, std::string_view key);

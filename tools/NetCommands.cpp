@@ -469,8 +469,7 @@ namespace {
         }
         if (outcome.Failed || !outcome.Loaded)
             return ReportOutcome(browser, outcome, err, address);
-        const wml::TWMLDeck& deck = browser.WMLDeck;
-        WriteDeckLines(out, deck, !deck.CardList.empty(), CardToShow(parsed, browser));
+        WriteDeckLines(out, browser, !browser.WMLDeck.CardList.empty(), CardToShow(parsed, browser));
         return kExitOk;
     }
 

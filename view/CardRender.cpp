@@ -116,22 +116,6 @@ namespace {
         return kParaLeft;
     }
 
-    // The card the address's fragment names, compared without regard to case; the first card when
-    // there is no fragment or no card of that name.
-    std::int32_t ChooseCard(const wml::TWMLDeck& deck, std::string_view url)
-    {
-        const std::size_t hash = url.find('#');
-        if (hash == std::string_view::npos)
-            return 0;
-        const std::string fragment = base::AsciiLower(url.substr(hash + 1));
-        for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
-            const wml::TWMLCard* card = deck.CardList[i].Card.get();
-            if (card != nullptr && base::AsciiLower(card->ID) == fragment)
-                return std::int32_t(i);
-        }
-        return 0;
-    }
-
     // A text run as shown. Preformatted text keeps every blank: they become non-breaking spaces,
     // which expanding does not collapse and at which no line breaks.
     std::string ExpandRun(const std::string& text, const base::TFontDesc& font, const TTextExpander& expand)
@@ -369,8 +353,8 @@ void TCardRenderer::RenderCard(engine::TWMLBrowser& browser, TRichView& view, TC
     if (!deck.CardList.empty()) {
         view.Clear();
         view.SetFirstJumpNo(kFirstCardJumpNo);
-        deck.CurrentCard = ChooseCard(deck, url);
-        if (wml::TWMLCard* card = ShownCard(deck)) {
+        deck.CurrentCard = deck.CardIndexForURL(url);
+        if (wml::TWMLCard* card = browser.Card(std::size_t(deck.CurrentCard))) {
             host.SetCaption(std::string(kCaptionPrefix) + browser.ExpandText(card->Title));
             m_shownCardTitle = card->Title;
             view.Clear();

@@ -27,6 +27,7 @@ namespace {
 bool TWMLDeck::Clear()
 {
     CardList.clear();
+    m_recordBytes = 0;
     Template.clear();
     WMLCode.clear();
     Language.clear();
@@ -70,12 +71,12 @@ bool TWMLDeck::Build(bool accepted)
     bool built = false;
     const std::string_view wml = GetElementView("wml", WMLCode);
     if (!wml.empty())
-        built = BuildCards(wml);
+        built = CutCards(wml);
     Fire(OnParseComplete, *this);
     return built;
 }
 
-bool TWMLDeck::BuildCards(std::string_view wml)
+bool TWMLDeck::CutCards(std::string_view wml)
 {
     // The cards are cut out of the wml element one after another; what lies between them stays,
     // so the template is looked for again in every round, but its text is copied only when a cut
@@ -84,17 +85,17 @@ bool TWMLDeck::BuildCards(std::string_view wml)
     const TElementSlots templateSlots = AddElementSlots(rest, "<template", "</template>");
     const TElementSlots cardSlots = AddElementSlots(rest, "<card", "</card>");
     const std::size_t limit = SaturatingLimit(Limits.BytesPerInputByte, WMLCode.size(), Limits.Slack);
-    const std::size_t recordLimit
-        = SaturatingLimit(Limits.RecordBytesPerInputByte, WMLCode.size(), Limits.RecordSlack);
+    m_recordLimit = SaturatingLimit(Limits.RecordBytesPerInputByte, WMLCode.size(), Limits.RecordSlack);
     std::size_t handedOver = 0;
-    std::size_t recordBytes = 0;
     TTextRange templateRange;
-    bool built = false;
+    auto sharedTemplate = std::make_shared<const std::string>();
     for (;;) {
         const TTextRange found = FindElement(rest, templateSlots, rest.Size());
+        bool templateChanged = false;
         if (found.Found() && (found.Pos != templateRange.Pos || found.Count != templateRange.Count)) {
             Template = rest.Extract(found.Pos, found.Count);
             templateRange = found;
+            templateChanged = true;
         }
         const TTextRange card = FindElement(rest, cardSlots, rest.Size());
         if (!card.Found())
@@ -106,23 +107,23 @@ bool TWMLDeck::BuildCards(std::string_view wml)
         // The card's text and its copy of the template come out of the same budget as its
         // records: a long template repeated on every card weighs as much as records would.
         const std::size_t textBytes = cardText.HeapBytes() + StringHeapBytes(Template);
-        if (textBytes > recordLimit - recordBytes)
+        if (textBytes > m_recordLimit - m_recordBytes)
             break;
         handedOver += cost;
-        recordBytes += textBytes;
-        std::unique_ptr<TWMLCard> parsed = BuildCard(std::move(cardText), recordLimit - recordBytes);
-        recordBytes += parsed->RecordBytes();
+        m_recordBytes += cardText.HeapBytes();
+        if (templateChanged) {
+            sharedTemplate = std::make_shared<const std::string>(Template);
+            m_recordBytes += std::min(StringHeapBytes(Template), m_recordLimit - m_recordBytes);
+        }
         rest.Remove(card.Pos, card.Count);
         if (templateRange.Found() && card.Pos < templateRange.End())
             templateRange = {};
-        std::string id = parsed->ID;
-        const bool full = parsed->LimitReached();
-        CardList.push_back(TWMLCardEntry { std::move(id), std::move(parsed) });
-        built = true;
-        if (full)
+        std::string id = GetAttribute("id", GetElementView("card", cardText), "");
+        CardList.push_back(TWMLCardEntry { std::move(id), nullptr, std::move(cardText), sharedTemplate });
+        if (!BuildOnDemand && Card(CardList.size() - 1)->LimitReached())
             break;
     }
-    return built;
+    return !CardList.empty();
 }
 
 TWMLSource TWMLDeck::CardText(const TCutText& rest, TTextRange card) const
@@ -137,11 +138,42 @@ TWMLSource TWMLDeck::CardText(const TCutText& rest, TTextRange card) const
     return text;
 }
 
-std::unique_ptr<TWMLCard> TWMLDeck::BuildCard(TWMLSource cardText, std::size_t recordBudget)
+TWMLCard* TWMLDeck::Card(std::size_t index)
+{
+    if (index >= CardList.size())
+        return nullptr;
+    TWMLCardEntry& entry = CardList[index];
+    if (!entry.Card) {
+        // The card's copies are paid for before its records.
+        m_recordBytes += std::min(CardCopyBytes(entry), m_recordLimit - m_recordBytes);
+        entry.Card = MakeCard(entry, m_recordLimit - m_recordBytes);
+        m_recordBytes += std::min(entry.Card->RecordBytes(), m_recordLimit - m_recordBytes);
+    }
+    return entry.Card.get();
+}
+
+void TWMLDeck::ReleaseCard(std::size_t index)
+{
+    if (index >= CardList.size() || !CardList[index].Card)
+        return;
+    TWMLCardEntry& entry = CardList[index];
+    const std::size_t bytes = entry.Card->RecordBytes() + CardCopyBytes(entry);
+    m_recordBytes -= std::min(bytes, m_recordBytes);
+    entry.Card.reset();
+}
+
+std::size_t TWMLDeck::CardCopyBytes(const TWMLCardEntry& entry) const
+{
+    // The card's own copy of the template, and its share of the text it is built from.
+    return (entry.Template ? StringHeapBytes(*entry.Template) : 0) + TWMLSource::SharedPartBytes();
+}
+
+std::unique_ptr<TWMLCard> TWMLDeck::MakeCard(const TWMLCardEntry& entry, std::size_t recordBudget)
 {
     auto card = std::make_unique<TWMLCard>();
-    card->WMLCode = std::move(cardText);
-    card->Template = Template;
+    card->WMLCode.Share(entry.Text, entry.Text.Text());
+    if (entry.Template)
+        card->Template = *entry.Template;
     card->TextFont = MainFont;
     card->TextFont.Name = "Arial";
     card->TextFont.Size = 10;

@@ -15,7 +15,12 @@ namespace pivrel::wml {
 
 struct TWMLCardEntry {
     std::string Key;
+    // The card's records: null until the card is built (see TWMLDeck::BuildOnDemand), or when the
+    // deck's record budget had no room left for it.
     std::unique_ptr<TWMLCard> Card;
+    // What the card is built from: its card element and the template in force where it stood.
+    TWMLSource Text {};
+    std::shared_ptr<const std::string> Template {};
 };
 
 class TWMLDeck;
@@ -66,6 +71,10 @@ public:
     // Handed to every card: the card timer's task, which wins over OnCardTimer when set.
     std::function<void(const TWMLTask& task)> OnCardTimerTask;
     TDeckParseLimits Limits;
+    // When set, Parse only cuts the deck into its cards and Card builds each one when first asked
+    // for, so that a window showing one card of a large deck holds the records of that card only.
+    // When clear, Parse builds every card.
+    bool BuildOnDemand = false;
 
     bool Clear();
     // True when at least one card was built.
@@ -80,11 +89,22 @@ public:
     // or 0 when the address has no fragment or no card matches.
     std::int32_t CardIndexForURL(std::string_view url) const;
 
+    // The card at index, built first if it is not yet; null past the last card. Building fetches
+    // the card's pictures through ImageLoader. A card built when the record budget is spent keeps
+    // what fitted, as Parse does.
+    TWMLCard* Card(std::size_t index);
+    // Lets the card's records go; Card builds it again. Their bytes go back to the record budget.
+    void ReleaseCard(std::size_t index);
+
 private:
     bool Build(bool accepted);
-    bool BuildCards(std::string_view wml);
+    bool CutCards(std::string_view wml);
     TWMLSource CardText(const TCutText& rest, TTextRange card) const;
-    std::unique_ptr<TWMLCard> BuildCard(TWMLSource cardText, std::size_t recordBudget);
+    std::unique_ptr<TWMLCard> MakeCard(const TWMLCardEntry& entry, std::size_t recordBudget);
+    std::size_t CardCopyBytes(const TWMLCardEntry& entry) const;
+
+    std::size_t m_recordLimit = 0;
+    std::size_t m_recordBytes = 0;
 };
 
 } // namespace pivrel::wml

@@ -28,6 +28,8 @@ namespace {
     {
         std::vector<const wml::TWMLImage*> images;
         for (const auto& entry : deck.CardList) {
+            if (!entry.Card)
+                continue;
             for (const auto& element : entry.Card->Elements) {
                 if (element.Object->Class() == wml::TWMLClass::Image)
                     images.push_back(&element.Object->As<wml::TWMLImage>());
@@ -67,6 +69,35 @@ namespace {
             (std::vector<std::string> { "busy", "connecting", "connect", "waiting", "waiting", "disconnect",
                 "check", "parsing", "complete", "idle" }));
         EXPECT_TRUE(CacheFiles().empty());
+    }
+
+    // A card's records, and so its pictures, are built when the card is first entered; a Stop
+    // during one card's pictures leaves the next card's alone.
+    TEST_F(NavigationTimingTest, ACardsPicturesAreFetchedWhenItIsFirstEntered)
+    {
+        server.AddResponse(Ok(Deck("<card id=\"a\"><p><img src=\"slow.wbmp\" alt=\"slow\"/></p></card>"
+                                   "<card id=\"b\"><p><img src=\"p.wbmp\" alt=\"pic\"/></p></card>")));
+        TScriptedResponse stalled = Picture(0);
+        stalled.KeepOpen = true;
+        stalled.Chunks[0].resize(stalled.Chunks[0].size() - 2);
+        server.AddResponse(stalled);
+        server.AddResponse(Picture());
+        std::unique_ptr<base::TEventHandle> stop = loop.StartTimer(50, false, [&] { browser.Stop(); });
+        browser.Navigate(server.Url("/dir/d.wml"), true, false, false);
+        EXPECT_EQ(server.RequestCount(), 2u);
+        EXPECT_EQ(browser.WMLDeck.CardList.at(1).Card, nullptr);
+
+        browser.Navigate("#b", true, false, false);
+        ASSERT_EQ(server.RequestCount(), 3u);
+        EXPECT_EQ(FirstLine(server.Requests()[2]), "GET /dir/p.wbmp HTTP/1.0");
+        const std::vector<const wml::TWMLImage*> images = Images(browser.WMLDeck);
+        ASSERT_EQ(images.size(), 2u);
+        EXPECT_EQ(images[0]->SourceWidth, 0);
+        EXPECT_EQ(images[1]->SourceWidth, 10);
+
+        browser.Navigate("#a", true, false, false);
+        browser.Navigate("#b", true, false, false);
+        EXPECT_EQ(server.RequestCount(), 3u);
     }
 
     TEST_F(NavigationTimingTest, PictureAddressesResolveAgainstThePageShown)
@@ -260,7 +291,7 @@ namespace {
     {
         const std::string path = WriteFile("t.wml", kTimerDeck);
         browser.Navigate("file://" + path, true, false, false);
-        wml::TWMLCard& card = *browser.WMLDeck.CardList[0].Card;
+        wml::TWMLCard& card = *browser.Card(0);
         events.clear();
         browser.StartCardTimer(card);
         EXPECT_TRUE(card.Timer.Enabled);
@@ -273,7 +304,7 @@ namespace {
         // A stopped timer, and the timer of a card no longer in the deck, do nothing.
         browser.LoadLocalFile("file://" + path);
         events.clear();
-        browser.StartCardTimer(*browser.WMLDeck.CardList[0].Card);
+        browser.StartCardTimer(*browser.Card(0));
         browser.StopCardTimer();
         wml::TWMLCard stray;
         stray.Timer.Enabled = true;
@@ -285,7 +316,7 @@ namespace {
         EXPECT_TRUE(stray.Timer.Enabled);
 
         // A card without a timer element and a disabled timer does not start one.
-        wml::TWMLCard& plain = *browser.WMLDeck.CardList[1].Card;
+        wml::TWMLCard& plain = *browser.Card(1);
         plain.OnTimerNavigate = [&](const std::string&) { events.push_back("plain fired"); };
         plain.Timer.Interval = 10;
         browser.StartCardTimer(plain);
@@ -299,7 +330,7 @@ namespace {
         const std::string path = WriteFile("t.wml",
             Deck("<card id=\"a\" ontimer=\"file://" + next + "\"><timer value=\"1\"/><p>A</p></card>"));
         browser.Navigate("file://" + path, true, false, false);
-        browser.StartCardTimer(*browser.WMLDeck.CardList[0].Card);
+        browser.StartCardTimer(*browser.Card(0));
         ASSERT_TRUE(
             RunFor(3000, [&] { return CardIDs(browser.WMLDeck) == std::vector<std::string> { "x" }; }));
         EXPECT_EQ(browser.CurrentURL(), "file://" + next);

@@ -308,6 +308,8 @@ namespace {
 You typed $(q).</p></card>
 <card id="c2"><do type="accept" label="Set"><go href="#c1"/><setvar name="q" value="new&amp;x"/></do>
 <p>x</p></card></wml>)WML");
+        // The records of both cards are read, the second never entered.
+        browser.WMLDeck.BuildOnDemand = false;
         ASSERT_TRUE(browser.WMLDeck.Parse(lines));
         EXPECT_EQ(browser.ReplaceVariables("s?q=$(q)", true), "s?q=a%20b");
         const wml::TWMLElementList& first = browser.WMLDeck.CardList[0].Card->Elements;

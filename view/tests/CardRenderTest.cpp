@@ -683,7 +683,9 @@ namespace {
             "http://host/deck.wml#a");
         Widgets<TPVInput>().at(0)->setText("Bern");
         EXPECT_EQ(browser.GetVariable("city"), "Bern");
-        Render("http://host/deck.wml#b");
+        // Entered as a link enters it: the card is built then, and takes the context's values.
+        browser.Navigate("#b", true, false, false);
+        Render(browser.CurrentURL());
         EXPECT_EQ(Widgets<TPVInput>().at(0)->text().toStdString(), "Bern");
         Widgets<TPVInput>().at(0)->setText("Basel");
         EXPECT_EQ(browser.GetVariable("city"), "Basel");

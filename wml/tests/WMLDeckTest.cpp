@@ -252,6 +252,70 @@ namespace {
         EXPECT_LT(deck.CardList.size(), 16u);
     }
 
+    std::vector<std::string> ElementKeys(const TWMLCard& card)
+    {
+        std::vector<std::string> keys;
+        for (const TWMLElement& element : card.Elements)
+            keys.emplace_back(element.Key);
+        return keys;
+    }
+
+    // A deck that builds its cards when asked holds the same cards as one built at once.
+    TEST(WMLDeckParse, CardsBuiltOnDemandMatchCardsBuiltAtOnce)
+    {
+        const TStringList lines { "<wml><template><do type=\"prev\"><prev/></do></template>",
+            "<card id=\"a\"><p>One <a href=\"#b\">b</a></p></card>",
+            "<card id=\"b\" title=\"B\"><p>Two</p><p><input name=\"n\"/></p></card></wml>" };
+        TWMLDeck atOnce;
+        ASSERT_TRUE(atOnce.Parse(lines));
+        TWMLDeck onDemand;
+        onDemand.BuildOnDemand = true;
+        ASSERT_TRUE(onDemand.Parse(lines));
+        EXPECT_EQ(CardIDs(onDemand), CardIDs(atOnce));
+        EXPECT_EQ(onDemand.CardList[0].Card, nullptr);
+        EXPECT_EQ(onDemand.CardList[1].Card, nullptr);
+        EXPECT_EQ(onDemand.Card(2), nullptr);
+        for (int round = 0; round < 2; ++round) {
+            for (std::size_t i = 0; i < 2; ++i) {
+                const TWMLCard& expected = *atOnce.CardList[i].Card;
+                const TWMLCard* card = onDemand.Card(i);
+                ASSERT_NE(card, nullptr);
+                EXPECT_EQ(card, onDemand.Card(i)) << "built once";
+                EXPECT_EQ(card->Title, expected.Title);
+                EXPECT_EQ(card->Template, expected.Template);
+                EXPECT_EQ(ElementKeys(*card), ElementKeys(expected));
+                EXPECT_EQ(FirstText(*card), FirstText(expected));
+                onDemand.ReleaseCard(i);
+                EXPECT_EQ(onDemand.CardList[i].Card, nullptr);
+            }
+        }
+    }
+
+    // A card let go gives its records' bytes back: a budget that holds one card's records at a
+    // time builds every card in turn, but not two at once.
+    TEST(WMLDeckParse, ReleasedCardsGiveTheirBudgetBack)
+    {
+        std::string text = "<wml>";
+        for (int i = 0; i < 2; ++i)
+            text += "<card id=\"c" + std::to_string(i) + "\"><p>" + std::string(200, 'w')
+                + "<br/>x<br/>y</p></card>";
+        TWMLDeck measure;
+        measure.BuildOnDemand = true;
+        ASSERT_TRUE(measure.Parse({ text + "</wml>" }));
+        const std::size_t oneCard = measure.Card(0)->RecordBytes();
+
+        TWMLDeck deck;
+        deck.BuildOnDemand = true;
+        deck.Limits.RecordBytesPerInputByte = 0;
+        deck.Limits.RecordSlack = text.size() + oneCard + oneCard / 2;
+        ASSERT_TRUE(deck.Parse({ text + "</wml>" }));
+        EXPECT_FALSE(deck.Card(0)->LimitReached());
+        EXPECT_TRUE(deck.Card(1)->LimitReached());
+        deck.ReleaseCard(1);
+        deck.ReleaseCard(0);
+        EXPECT_FALSE(deck.Card(1)->LimitReached());
+    }
+
     // A whole text read in place gives the deck its lines give, whatever ends its lines; only a
     // rejected text leaves its lines behind, for the report of what it lacks.
     TEST(WMLDeckParse, TextParsesAsItsLinesDo)
