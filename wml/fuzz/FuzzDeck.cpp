@@ -45,6 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fromText.ParseText(std::string(text));
     if (!(fromText.WMLCode == deck.WMLCode) || fromText.CardList.size() != deck.CardList.size())
         __builtin_trap();
+    // Built one at a time when asked, and let go, each card holds what it holds when the deck
+    // builds them all, unless the budget cut either short.
+    pivrel::wml::TWMLDeck onDemand;
+    onDemand.BuildOnDemand = true;
+    onDemand.ParseText(std::string(text));
+    for (std::size_t i = 0; i < deck.CardList.size(); ++i) {
+        const pivrel::wml::TWMLCard* card = onDemand.Card(i);
+        const pivrel::wml::TWMLCard& built = *deck.CardList[i].Card;
+        if (card == nullptr || card->ID != built.ID)
+            __builtin_trap();
+        if (!card->LimitReached() && !built.LimitReached() && card->Elements.size() != built.Elements.size())
+            __builtin_trap();
+        onDemand.ReleaseCard(i);
+    }
     sum += static_cast<std::size_t>(deck.CardIndexForURL("x#a"));
     return sum == static_cast<std::size_t>(-1) ? 1 : 0;
 }
