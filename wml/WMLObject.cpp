@@ -295,7 +295,7 @@ namespace {
     std::size_t FindStartTag(std::string_view code, std::string_view tag)
     {
         const std::string open = "<" + std::string(tag);
-        for (std::size_t p = code.find(open); p != std::string_view::npos; p = code.find(open, p + 1)) {
+        for (std::size_t p = FindText(code, open); p != kNotFound; p = FindText(code, open, p + 1)) {
             const std::size_t after = p + open.size();
             if (after == code.size() || code[after] == ' ' || code[after] == '/' || code[after] == '>')
                 return p;

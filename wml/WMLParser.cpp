@@ -3,6 +3,7 @@
 #include "base/Ascii.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -143,13 +144,53 @@ namespace {
         return StartsWith(tag, "<anchor") || StartsWith(tag, "</anchor");
     }
 
-    void AppendTag(std::string& out, std::string_view tag)
+    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+    // A mark in the high bit of each of eight bytes that is a quote of either kind; the lowest
+    // mark is exact (a mark can be wrong only above a byte that is a quote).
+    std::uint64_t QuoteMarks(std::uint64_t w)
     {
-        const std::size_t start = out.size();
-        out.append(tag);
+        const auto zeroMarks = [](std::uint64_t x) { return (x - kEachByte) & ~x & kHighBits; };
+        return zeroMarks(w ^ (kEachByte * '"')) | zeroMarks(w ^ (kEachByte * '\''));
+    }
+
+    // The eight bytes with each of "A" to "Z" made lower case and every other byte as it was.
+    std::uint64_t LowerEight(std::uint64_t w)
+    {
+        // Bytes with the high bit set are left out before the sums, so no sum carries into the
+        // next byte, and after them, so that they stay as they are.
+        const std::uint64_t seven = w & ~kHighBits;
+        const std::uint64_t atLeastA = seven + kEachByte * (0x80 - 'A');
+        const std::uint64_t pastZ = seven + kEachByte * (0x80 - 'Z' - 1);
+        const std::uint64_t upper = atLeastA & ~pastZ & ~w & kHighBits;
+        return w | (upper >> 2);
+    }
+
+    // A tag's names and unquoted values are made lower case, and single quotes double ones. The
+    // text is taken eight bytes at a time up to the next quote.
+    void LowerTagInPlace(char* text, std::size_t size)
+    {
         bool quoted = false;
-        for (std::size_t i = start; i < out.size(); ++i) {
-            char& c = out[i];
+        std::size_t i = 0;
+        while (size - i >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, text + i, 8);
+            const std::uint64_t marks = QuoteMarks(w);
+            // Bytes before the first quote (all eight when there is none).
+            const std::size_t plain = marks == 0 ? 8 : static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+            if (!quoted) {
+                w = LowerEight(w);
+                std::memcpy(text + i, &w, plain);
+            }
+            i += plain;
+            if (plain < 8) {
+                text[i++] = '"';
+                quoted = !quoted;
+            }
+        }
+        for (; i < size; ++i) {
+            char& c = text[i];
             if (c == '\'')
                 c = '"';
             if (c == '"')
@@ -157,6 +198,13 @@ namespace {
             else if (!quoted)
                 c = base::AsciiLower(c);
         }
+    }
+
+    void AppendTag(std::string& out, std::string_view tag)
+    {
+        const std::size_t start = out.size();
+        out.append(tag);
+        LowerTagInPlace(out.data() + start, tag.size());
         const std::string_view written(out.data() + start, out.size() - start);
         if (!NeedsRewrite(written))
             return;

@@ -86,6 +86,29 @@ namespace {
             EXPECT_EQ(TWMLParser::Normalize(text), expected) << text;
     }
 
+    // Long tags are lowered several bytes at a time: quotes at every place within such a run, the
+    // characters on either side of "A" and "Z", and bytes of other scripts must come out as a
+    // byte-by-byte lowering gives them.
+    TEST(WMLParserNormalize, LongTagsAreLoweredLikeShortOnes)
+    {
+        const std::pair<const char*, const char*> cases[] = {
+            { "<INPUT NAME=\"ABCDEFGHIJ\" VALUE='KLMNOP' TITLE=QRSTUVWXYZ>",
+                "<input name=\"ABCDEFGHIJ\" value=\"KLMNOP\" title=qrstuvwxyz>" },
+            { "<X @[`{AZaz09 \"@[`{AZaz\" @[`{AZ>", "<x @[`{azaz09 \"@[`{AZaz\" @[`{az>" },
+            { "<P\"A\"B'C'D\"E\"F'G'H\"I\"J'K'L>", "<p\"A\"b\"C\"d\"E\"f\"G\"h\"I\"j\"K\"l>" },
+            { "<ABCDEFG\"HIJKLMNOPQRSTUV", "<ABCDEFG\"HIJKLMNOPQRSTUV" },
+            { "<ABCDEFG'HIJKLMNOP'QRSTUVW>", "<abcdefg\"HIJKLMNOP\"qrstuvw>" },
+            { "<CAF\xC3\x89 \xC3\x89T\xC3\x89=\"\xC3\x89\" ABCDEFGH>",
+                "<caf\xC3\x89 \xC3\x89t\xC3\x89=\"\xC3\x89\" abcdefgh>" },
+            { "<ABCDEFGHIJKLMNOPQRSTUVWXYZ\xFF\x80"
+              "ABC>",
+                "<abcdefghijklmnopqrstuvwxyz\xFF\x80"
+                "abc>" },
+        };
+        for (const auto& [text, expected] : cases)
+            EXPECT_EQ(TWMLParser::Normalize(text), expected) << text;
+    }
+
     TEST(WMLParserNormalize, OldFormsAreRewritten)
     {
         const std::pair<const char*, const char*> cases[] = {
