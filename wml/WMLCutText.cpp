@@ -21,7 +21,8 @@ namespace {
     }
 
     // Where the scan's key character stands in the pattern: its first "=", else its first "<",
-    // else its first character. Patterns are a few characters long and searched for hundreds of
+    // else its first character ("=" of an attribute key or the "<" of a tag is far rarer in WML
+    // than a letter). Patterns are a few characters long and searched for hundreds of
     // thousands of times a deck, so this is a plain loop rather than two library searches.
     std::size_t AnchorOf(std::string_view pattern)
     {
@@ -71,42 +72,50 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // FindText with the pattern's key position already known.
+    std::size_t FindFromAnchor(
+        std::string_view text, std::string_view pattern, std::size_t anchor, std::size_t from)
+    {
+        const std::size_t n = pattern.size();
+        if (n == 0)
+            return from <= text.size() ? from : kNotFound;
+        if (from >= text.size() || text.size() - from < n)
+            return kNotFound;
+        const char* const begin = text.data();
+        const char* const want = pattern.data();
+        const char key = want[anchor];
+        // Key characters may stand in [first, last]; a match starts anchor characters before its key.
+        const char* p = begin + from + anchor;
+        const char* const last = begin + (text.size() - n) + anchor;
+#if defined(__SSE2__)
+        // Tags lie a few characters apart, so the candidates of sixteen characters are found at once
+        // rather than by a call per candidate. A candidate must also hold the pattern's last character
+        // in its place (or, for a key at the end, its first): a card has a "<" every few characters
+        // and a few dozen tag patterns to look for, and most of those "<" begin another tag.
+        const std::size_t other = anchor + 1 < n ? n - 1 : 0;
+        const TKeyPair keys { key, want[other],
+            static_cast<std::ptrdiff_t>(other) - static_cast<std::ptrdiff_t>(anchor) };
+        while (last - p >= 15) {
+            if (const char* hit = FirstMatchInBlock(p, CandidateMask(p, keys), anchor, want, n))
+                return static_cast<std::size_t>(hit - begin);
+            p += 16;
+        }
+#endif
+        // The last few key positions (or all of them without SSE2): one at a time.
+        for (; p <= last; ++p) {
+            if (*p == key && MatchesAt(p - anchor, want, n))
+                return static_cast<std::size_t>(p - anchor - begin);
+        }
+        return kNotFound;
+    }
+
+} // namespace
+
 std::size_t FindText(std::string_view text, std::string_view pattern, std::size_t from)
 {
-    const std::size_t n = pattern.size();
-    if (n == 0)
-        return from <= text.size() ? from : kNotFound;
-    if (from >= text.size() || text.size() - from < n)
-        return kNotFound;
-    // Scan for the pattern's rarest kind of character: "=" of an attribute key or the "<" of a tag
-    // is far rarer in WML than a letter.
-    const std::size_t anchor = AnchorOf(pattern);
-    const char* const begin = text.data();
-    const char* const want = pattern.data();
-    const char key = want[anchor];
-    // Key characters may stand in [first, last]; a match starts anchor characters before its key.
-    const char* p = begin + from + anchor;
-    const char* const last = begin + (text.size() - n) + anchor;
-#if defined(__SSE2__)
-    // Tags lie a few characters apart, so the candidates of sixteen characters are found at once
-    // rather than by a call per candidate. A candidate must also hold the pattern's last character
-    // in its place (or, for a key at the end, its first): a card has a "<" every few characters
-    // and a few dozen tag patterns to look for, and most of those "<" begin another tag.
-    const std::size_t other = anchor + 1 < n ? n - 1 : 0;
-    const TKeyPair keys { key, want[other],
-        static_cast<std::ptrdiff_t>(other) - static_cast<std::ptrdiff_t>(anchor) };
-    while (last - p >= 15) {
-        if (const char* hit = FirstMatchInBlock(p, CandidateMask(p, keys), anchor, want, n))
-            return static_cast<std::size_t>(hit - begin);
-        p += 16;
-    }
-#endif
-    // The last few key positions (or all of them without SSE2): one at a time.
-    for (; p <= last; ++p) {
-        if (*p == key && MatchesAt(p - anchor, want, n))
-            return static_cast<std::size_t>(p - anchor - begin);
-    }
-    return kNotFound;
+    return FindFromAnchor(text, pattern, AnchorOf(pattern), from);
 }
 
 TTextRange ElementRangeAt(std::size_t p, std::size_t gt, bool selfClosing, std::size_t close,
@@ -136,6 +145,7 @@ int TCutText::AddPattern(std::string_view pattern)
         std::abort();
     m_slots[m_slotCount] = TSlot { .PatternData = pattern.data(),
         .PatternSize = pattern.size(),
+        .Anchor = AnchorOf(pattern),
         .KeptFrom = kNotFound,
         .KeptHit = kNotFound,
         .KeptScanned = 0,
@@ -174,7 +184,7 @@ std::size_t TCutText::FindInKept(TSlot& slot, std::size_t from)
     // only grows at its end between cuts.
     if (slot.KeptHit == kNotFound && slot.KeptScanned < m_kept.size()) {
         const std::size_t resume = slot.KeptScanned + 1 >= n ? slot.KeptScanned + 1 - n : 0;
-        slot.KeptHit = FindText(m_kept, Pattern(slot), std::max(from, resume));
+        slot.KeptHit = FindFromAnchor(m_kept, Pattern(slot), slot.Anchor, std::max(from, resume));
         slot.KeptScanned = m_kept.size();
     }
     return slot.KeptHit;
@@ -204,7 +214,7 @@ std::size_t TCutText::FindInRest(TSlot& slot, std::size_t from)
         && (slot.RestHit == kNotFound || restFrom <= slot.RestHit);
     if (!known) {
         slot.RestFrom = restFrom;
-        slot.RestHit = FindText(m_source, Pattern(slot), restFrom);
+        slot.RestHit = FindFromAnchor(m_source, Pattern(slot), slot.Anchor, restFrom);
     }
     return slot.RestHit == kNotFound ? kNotFound : k + (slot.RestHit - m_rest);
 }

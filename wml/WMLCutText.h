@@ -69,6 +69,8 @@ private:
     struct TSlot {
         const char* PatternData;
         std::size_t PatternSize;
+        // Where the character the search scans for stands in the pattern.
+        std::size_t Anchor;
         // Search within the kept part, for occurrences starting at or after KeptFrom.
         std::size_t KeptFrom;
         std::size_t KeptHit;
