@@ -18,11 +18,16 @@ void AppendJsonString(std::string& out, std::string_view text);
 class TJsonObject
 {
 public:
-    // Opens the object ("{") at the end of out; Close appends the "}".
-    explicit TJsonObject(std::string& out)
+    // New: the object is opened ("{") at the end of out. Continued: out already ends with the
+    // object's opening and at least one member, written by the caller. Close appends the "}".
+    enum class TOpen { New, Continued };
+
+    explicit TJsonObject(std::string& out, TOpen open = TOpen::New)
         : m_out(out)
+        , m_first(open == TOpen::New)
     {
-        m_out += '{';
+        if (m_first)
+            m_out += '{';
     }
 
     [[gnu::always_inline]] TJsonObject& String(std::string_view name, std::string_view value)
@@ -92,7 +97,7 @@ private:
     std::string& EscapedKey(std::string_view name);
 
     std::string& m_out;
-    bool m_first = true;
+    bool m_first;
 };
 
 } // namespace pivrel::tools
