@@ -16,9 +16,9 @@ namespace {
         return static_cast<unsigned char>(c) <= ' ';
     }
 
-    // Appends a line with its control characters made blanks and the blanks at its ends removed;
-    // inside preformatted text the blanks at its start are kept, since they indent it.
-    void AppendCleanLine(std::string& joined, std::string_view line, bool keepLeading)
+    // The line without the blanks and control characters at its ends; inside preformatted text
+    // the blanks at its start are kept, since they indent it.
+    std::string_view TrimLine(std::string_view line, bool keepLeading)
     {
         std::size_t first = 0;
         std::size_t last = line.size();
@@ -26,8 +26,14 @@ namespace {
             ++first;
         while (last > first && IsBlankOrControl(line[last - 1]))
             --last;
+        return line.substr(first, last - first);
+    }
+
+    // Appends a trimmed line with its control characters made blanks.
+    void AppendCleanLine(std::string& joined, std::string_view line)
+    {
         const std::size_t start = joined.size();
-        joined.append(line.substr(first, last - first));
+        joined.append(line);
         std::replace_if(
             joined.begin() + static_cast<std::ptrdiff_t>(start), joined.end(),
             [](char c) { return static_cast<unsigned char>(c) < ' '; }, ' ');
@@ -224,13 +230,15 @@ namespace {
 
         void Add(std::string_view line)
         {
-            const std::size_t before = m_joined.size();
-            AppendCleanLine(m_joined, line, m_inPre);
-            if (m_inPre && before > 0)
-                m_joined.insert(before, 1, '\n');
-            else if (m_joined.size() > before && before > 0 && m_joined[before - 1] != ' ')
-                m_joined.insert(before, 1, ' ');
-            m_inPre = EndsInPre(std::string_view(m_joined).substr(before), m_inPre);
+            const std::string_view clean = TrimLine(line, m_inPre);
+            // The separator goes before the line's text, so it is known before that is written.
+            if (m_inPre && !m_joined.empty())
+                m_joined += '\n';
+            else if (!clean.empty() && !m_joined.empty() && m_joined.back() != ' ')
+                m_joined += ' ';
+            const std::size_t start = m_joined.size();
+            AppendCleanLine(m_joined, clean);
+            m_inPre = EndsInPre(std::string_view(m_joined).substr(start), m_inPre);
         }
 
         std::string Take() { return std::move(m_joined); }
