@@ -145,7 +145,7 @@ int TCutText::AddPattern(std::string_view pattern)
         std::abort();
     m_slots[m_slotCount] = TSlot { .PatternData = pattern.data(),
         .PatternSize = pattern.size(),
-        .Anchor = AnchorOf(pattern),
+        .Anchor = kNotFound,
         .KeptFrom = kNotFound,
         .KeptHit = kNotFound,
         .KeptScanned = 0,
@@ -162,6 +162,10 @@ char TCutText::At(std::size_t pos) const
 std::size_t TCutText::Find(int slotIndex, std::size_t from)
 {
     TSlot& slot = m_slots[slotIndex];
+    // Worked out at the first search: of the fifty patterns a card reader adds, some are never
+    // looked for.
+    if (slot.Anchor == kNotFound)
+        slot.Anchor = AnchorOf(Pattern(slot));
     if (from < m_kept.size()) {
         std::size_t hit = FindInKept(slot, from);
         if (hit == kNotFound)

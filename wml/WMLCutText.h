@@ -69,7 +69,8 @@ private:
     struct TSlot {
         const char* PatternData;
         std::size_t PatternSize;
-        // Where the character the search scans for stands in the pattern.
+        // Where the character the search scans for stands in the pattern; kNotFound until the
+        // first search.
         std::size_t Anchor;
         // Search within the kept part, for occurrences starting at or after KeptFrom.
         std::size_t KeptFrom;
