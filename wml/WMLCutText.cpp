@@ -102,8 +102,15 @@ namespace {
                 return static_cast<std::size_t>(hit - begin);
             p += 16;
         }
+        // The last few key positions: the block that ends at the last one, less what was looked at.
+        if (p <= last && last - (begin + anchor) >= 15) {
+            const char* block = last - 15;
+            const unsigned unseen = CandidateMask(block, keys) & (0xFFFFu << (p - block));
+            const char* hit = FirstMatchInBlock(block, unseen, anchor, want, n);
+            return hit != nullptr ? static_cast<std::size_t>(hit - begin) : kNotFound;
+        }
 #endif
-        // The last few key positions (or all of them without SSE2): one at a time.
+        // Fewer than sixteen key positions in all (or no SSE2): one at a time.
         for (; p <= last; ++p) {
             if (*p == key && MatchesAt(p - anchor, want, n))
                 return static_cast<std::size_t>(p - anchor - begin);
