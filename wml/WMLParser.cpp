@@ -3,6 +3,7 @@
 #include "base/Ascii.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -29,14 +30,33 @@ namespace {
         return line.substr(first, last - first);
     }
 
-    // Appends a trimmed line with its control characters made blanks.
+    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+    // Whether any of eight bytes is a control character (below the blank).
+    bool HasControl(std::uint64_t w)
+    {
+        return ((w - kEachByte * ' ') & ~w & kHighBits) != 0;
+    }
+
+    // Appends a trimmed line with its control characters made blanks. Lines seldom hold one (a
+    // tab, as a rule), so eight bytes are checked at once and only those with one are walked.
     void AppendCleanLine(std::string& joined, std::string_view line)
     {
+        static_assert(std::endian::native == std::endian::little, "a short last word fills its low bytes");
         const std::size_t start = joined.size();
         joined.append(line);
-        std::replace_if(
-            joined.begin() + static_cast<std::ptrdiff_t>(start), joined.end(),
-            [](char c) { return static_cast<unsigned char>(c) < ' '; }, ' ');
+        char* text = joined.data() + start;
+        for (std::size_t i = 0; i < line.size(); i += 8) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, text + i, std::min<std::size_t>(8, line.size() - i));
+            if (!HasControl(w | (line.size() - i < 8 ? ~std::uint64_t(0) << (8 * (line.size() - i)) : 0)))
+                continue;
+            for (std::size_t j = i; j < std::min(line.size(), i + 8); ++j) {
+                if (static_cast<unsigned char>(text[j]) < ' ')
+                    text[j] = ' ';
+            }
+        }
     }
 
     // Whether the text holds the marker (lower case, starting with "<") in any mix of cases.
@@ -149,9 +169,6 @@ namespace {
             return Contains(tag, "/>") || Contains(tag, "url=");
         return StartsWith(tag, "<anchor") || StartsWith(tag, "</anchor");
     }
-
-    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
     // A mark in the high bit of each of eight bytes that is a quote of either kind; the lowest
     // mark is exact (a mark can be wrong only above a byte that is a quote).

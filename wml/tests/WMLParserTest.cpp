@@ -41,6 +41,22 @@ namespace {
             EXPECT_EQ(Joined(lines), joined) << lines.front();
     }
 
+    // Control characters inside a line are found eight bytes at a time; one at any place of a long
+    // line, a line of exactly eight and one with bytes from 0x80 up must come out as blanks.
+    TEST(WMLParserJoin, ControlsAtEveryPlaceOfALongLineBecomeBlanks)
+    {
+        for (std::size_t at = 1; at <= 20; ++at) {
+            const std::string head(at, 'x');
+            EXPECT_EQ(Joined({ head + "\tyy" }), head + " yy") << at;
+            EXPECT_EQ(Joined({ head + "\x01\x1f" + head }), head + "  " + head) << at;
+            EXPECT_EQ(Joined({ head + "\xC3\xA4 \x7f" + head }), head + "\xC3\xA4 \x7f" + head) << at;
+        }
+        EXPECT_EQ(Joined({ "abcdefgh" }), "abcdefgh");
+        EXPECT_EQ(Joined({ "abc\x0b"
+                           "efgh" }),
+            "abc efgh");
+    }
+
     // Preformatted text keeps its line ends and the blanks that indent its lines.
     TEST(WMLParserJoin, PreformattedTextKeepsLinesAndIndents)
     {
