@@ -1,6 +1,7 @@
 #include "wml/WMLParser.h"
 
 #include "base/Ascii.h"
+#include "wml/WMLCutText.h"
 
 #include <algorithm>
 #include <bit>
@@ -62,6 +63,10 @@ namespace {
     // Whether the text holds the marker (lower case, starting with "<") in any mix of cases.
     bool ContainsIgnoringCase(std::string_view text, std::string_view marker)
     {
+        // Decks write their markers in lower case; the search for that is quick, and only a deck
+        // without one is walked "<" by "<".
+        if (FindText(text, marker) != kNotFound)
+            return true;
         for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
             if (text.size() - lt < marker.size())
                 return false;
