@@ -208,10 +208,24 @@ std::size_t TCutText::FindAcrossJunction(const TSlot& slot, std::size_t from) co
     const std::size_t start = std::max(from, k + 1 >= n ? k + 1 - n : 0);
     if (n < 2 || start >= k)
         return kNotFound;
-    std::string joint(std::string_view(m_kept).substr(start));
-    joint.append(m_source.substr(m_rest, n - 1));
+    // The kept part's end and the source's next characters, each shorter than the pattern; for the
+    // short patterns of the parsers they are put together on the stack.
+    const std::string_view keptEnd = std::string_view(m_kept).substr(start);
+    const std::string_view restStart = m_source.substr(m_rest, n - 1);
+    char buffer[128];
+    std::string heap;
+    std::string_view joint;
+    if (keptEnd.size() + restStart.size() <= sizeof buffer) {
+        std::memcpy(buffer, keptEnd.data(), keptEnd.size());
+        if (!restStart.empty())
+            std::memcpy(buffer + keptEnd.size(), restStart.data(), restStart.size());
+        joint = std::string_view(buffer, keptEnd.size() + restStart.size());
+    } else {
+        heap.append(keptEnd).append(restStart);
+        joint = heap;
+    }
     const std::size_t hit = joint.find(Pattern(slot));
-    return (hit != std::string::npos && start + hit < k) ? start + hit : kNotFound;
+    return (hit != std::string_view::npos && start + hit < k) ? start + hit : kNotFound;
 }
 
 std::size_t TCutText::FindInRest(TSlot& slot, std::size_t from)
