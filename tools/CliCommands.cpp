@@ -4,6 +4,7 @@
 #include "engine/WMLBrowser.h"
 #include "wml/Charset.h"
 
+#include <array>
 #include <iostream>
 #include <memory>
 #include <ostream>
@@ -136,7 +137,8 @@ namespace {
         json.Close();
     }
 
-    // Runs of records share their font; its JSON text is built once per change.
+    // Runs of records share their font; its JSON text is built once per change. The opening of
+    // each class's records, up to the key's value, is kept here too, built when first written.
     class TFontCache
     {
     public:
@@ -151,10 +153,22 @@ namespace {
             out += m_json;
         }
 
+        // {"class":"TWMLText","key":
+        const std::string& ClassOpening(const TWMLObject& element)
+        {
+            std::string& opening = m_openings[static_cast<std::size_t>(element.Class())];
+            if (opening.empty()) {
+                TJsonObject json(opening);
+                json.String("class", element.ClassName()).Key("key");
+            }
+            return opening;
+        }
+
     private:
         bool m_valid = false;
         TFontDesc m_font;
         std::string m_json;
+        std::array<std::string, static_cast<std::size_t>(TWMLClass::Deck) + 1> m_openings;
     };
 
     bool IsEmptyVariable(const TWMLVariable& v)
@@ -164,18 +178,15 @@ namespace {
             && v.SetVarValues.empty() && v.DefaultValue.empty() && v.DefaultIValue.empty() && !v.PostVariable;
     }
 
-    // Most records carry no variable; their object is always the same text.
-    constexpr std::string_view kEmptyVariable
-        = R"({"VarName":"","VarValue":"","iVarName":"","iVarValue":"","NameList":[],"ValueList":[],)"
-          R"("OnPickList":[],"SetVarNames":[],"SetVarValues":[],"DefaultValue":"","DefaultIValue":"",)"
-          R"("PostVariable":false})";
+    // Most records carry no variable; their object is always the same text. Such a record's last
+    // member and the end of the record go in as one piece.
+    constexpr std::string_view kEmptyVariableEnd
+        = R"(,"VarObject":{"VarName":"","VarValue":"","iVarName":"","iVarValue":"","NameList":[],)"
+          R"("ValueList":[],"OnPickList":[],"SetVarNames":[],"SetVarValues":[],"DefaultValue":"",)"
+          R"("DefaultIValue":"","PostVariable":false}})";
 
     void AppendVariable(std::string& out, const TWMLVariable& v)
     {
-        if (IsEmptyVariable(v)) {
-            out += kEmptyVariable;
-            return;
-        }
         TJsonObject json(out);
         json.String("VarName", v.VarName).String("VarValue", v.VarValue);
         json.String("iVarName", v.iVarName).String("iVarValue", v.iVarValue);
@@ -394,11 +405,16 @@ namespace {
     void AppendElementJson(
         std::string& out, const TWMLObject& element, std::string_view key, TFontCache& fonts)
     {
-        TJsonObject json(out);
-        json.String("class", element.ClassName()).String("key", key);
+        out += fonts.ClassOpening(element);
+        AppendJsonString(out, key);
+        TJsonObject json(out, TJsonObject::TOpen::Continued);
         json.Int("Alignment", static_cast<int>(element.Alignment));
         fonts.Append(json.Key("TextFont"), element.TextFont);
         AppendOwnFields(json, element);
+        if (IsEmptyVariable(*element.VarObject)) {
+            out += kEmptyVariableEnd;
+            return;
+        }
         AppendVariable(json.Key("VarObject"), *element.VarObject);
         json.Close();
     }

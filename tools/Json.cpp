@@ -12,6 +12,9 @@ namespace {
 
     constexpr char kHex[] = "0123456789abcdef";
 
+    // Strings up to this length that need no escape are quoted on the stack.
+    constexpr std::size_t kShortString = 126;
+
     void AppendEscapedByte(std::string& out, unsigned char b)
     {
         out += "\\u00";
@@ -69,17 +72,19 @@ namespace {
 void AppendJsonString(std::string& out, std::string_view text)
 {
     std::size_t i = PlainRunEnd(text, 0);
-    const std::size_t start = out.size();
-    // Nearly every string needs no escape at all; it is written with its quotes in one step.
-    out.resize(start + i + 2);
-    char* written = out.data() + start;
-    written[0] = '"';
-    if (i > 0)
-        std::memcpy(written + 1, text.data(), i);
-    written[i + 1] = '"';
-    if (i == text.size())
+    // Nearly every string needs no escape at all; a short one is written with its quotes in one
+    // step from the stack.
+    if (i == text.size() && i <= kShortString) {
+        char quoted[kShortString + 2];
+        quoted[0] = '"';
+        if (i > 0)
+            std::memcpy(quoted + 1, text.data(), i);
+        quoted[i + 1] = '"';
+        out.append(quoted, i + 2);
         return;
-    out.pop_back();
+    }
+    out += '"';
+    out.append(text.data(), i);
     while (i < text.size()) {
         const std::size_t run = PlainRunEnd(text, i);
         out.append(text.data() + i, run - i);
@@ -129,30 +134,8 @@ void AppendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-TJsonObject::TJsonObject(std::string& out)
-    : m_out(out)
+std::string& TJsonObject::EscapedKey(std::string_view name)
 {
-    m_out += '{';
-}
-
-std::string& TJsonObject::Key(std::string_view name)
-{
-    // Member names are short words that need no escape; the separator, the quoted name and the
-    // colon then go in as one piece.
-    if (PlainRunEnd(name, 0) == name.size()) {
-        const std::size_t start = m_out.size();
-        const std::size_t comma = m_first ? 0 : 1;
-        m_out.resize(start + comma + name.size() + 3);
-        char* piece = m_out.data() + start;
-        piece[0] = ',';
-        piece[comma] = '"';
-        if (!name.empty())
-            std::memcpy(piece + comma + 1, name.data(), name.size());
-        piece[comma + 1 + name.size()] = '"';
-        piece[comma + 2 + name.size()] = ':';
-        m_first = false;
-        return m_out;
-    }
     if (!m_first)
         m_out += ',';
     m_first = false;
@@ -161,35 +144,10 @@ std::string& TJsonObject::Key(std::string_view name)
     return m_out;
 }
 
-TJsonObject& TJsonObject::String(std::string_view name, std::string_view value)
-{
-    AppendJsonString(Key(name), value);
-    return *this;
-}
-
-TJsonObject& TJsonObject::Bool(std::string_view name, bool value)
-{
-    Key(name) += value ? "true" : "false";
-    return *this;
-}
-
-TJsonObject& TJsonObject::Int(std::string_view name, std::int64_t value)
-{
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    Key(name).append(digits, result.ptr);
-    return *this;
-}
-
 TJsonObject& TJsonObject::Null(std::string_view name)
 {
     Key(name) += "null";
     return *this;
-}
-
-void TJsonObject::Close()
-{
-    m_out += '}';
 }
 
 } // namespace pivrel::tools

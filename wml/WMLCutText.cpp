@@ -20,54 +20,109 @@ namespace {
         return i == n;
     }
 
+    // Where the scan's key character stands in the pattern: its first "=", else its first "<",
+    // else its first character ("=" of an attribute key or the "<" of a tag is far rarer in WML
+    // than a letter). Patterns are a few characters long and searched for hundreds of
+    // thousands of times a deck, so this is a plain loop rather than two library searches.
+    std::size_t AnchorOf(std::string_view pattern)
+    {
+        std::size_t lt = std::string_view::npos;
+        for (std::size_t i = 0; i < pattern.size(); ++i) {
+            if (pattern[i] == '=')
+                return i;
+            if (pattern[i] == '<' && lt == std::string_view::npos)
+                lt = i;
+        }
+        return lt == std::string_view::npos ? 0 : lt;
+    }
+
+#if defined(__SSE2__)
+    // The key character, the pattern's other tested character and how far that lies from the key
+    // (before it when negative).
+    struct TKeyPair {
+        char Key;
+        char Other;
+        std::ptrdiff_t Distance;
+    };
+
+    // One bit for each of the sixteen key positions from p on where both characters stand.
+    // The second block lies Distance characters from the first; both stay inside the text as long
+    // as every position of the first may hold a key.
+    unsigned CandidateMask(const char* p, const TKeyPair& keys)
+    {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + keys.Distance));
+        const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(keys.Key)),
+            _mm_cmpeq_epi8(second, _mm_set1_epi8(keys.Other)));
+        return static_cast<unsigned>(_mm_movemask_epi8(both));
+    }
+
+    // The start of the first candidate of the mask that matches the pattern, or null.
+    const char* FirstMatchInBlock(
+        const char* p, unsigned mask, std::size_t anchor, const char* want, std::size_t n)
+    {
+        for (; mask != 0; mask &= mask - 1) {
+            const char* candidate = p + __builtin_ctz(mask) - anchor;
+            if (MatchesAt(candidate, want, n))
+                return candidate;
+        }
+        return nullptr;
+    }
+#endif
+
+} // namespace
+
+namespace {
+
+    // FindText with the pattern's key position already known.
+    std::size_t FindFromAnchor(
+        std::string_view text, std::string_view pattern, std::size_t anchor, std::size_t from)
+    {
+        const std::size_t n = pattern.size();
+        if (n == 0)
+            return from <= text.size() ? from : kNotFound;
+        if (from >= text.size() || text.size() - from < n)
+            return kNotFound;
+        const char* const begin = text.data();
+        const char* const want = pattern.data();
+        const char key = want[anchor];
+        // Key characters may stand in [first, last]; a match starts anchor characters before its key.
+        const char* p = begin + from + anchor;
+        const char* const last = begin + (text.size() - n) + anchor;
+#if defined(__SSE2__)
+        // Tags lie a few characters apart, so the candidates of sixteen characters are found at once
+        // rather than by a call per candidate. A candidate must also hold the pattern's last character
+        // in its place (or, for a key at the end, its first): a card has a "<" every few characters
+        // and a few dozen tag patterns to look for, and most of those "<" begin another tag.
+        const std::size_t other = anchor + 1 < n ? n - 1 : 0;
+        const TKeyPair keys { key, want[other],
+            static_cast<std::ptrdiff_t>(other) - static_cast<std::ptrdiff_t>(anchor) };
+        while (last - p >= 15) {
+            if (const char* hit = FirstMatchInBlock(p, CandidateMask(p, keys), anchor, want, n))
+                return static_cast<std::size_t>(hit - begin);
+            p += 16;
+        }
+        // The last few key positions: the block that ends at the last one, less what was looked at.
+        if (p <= last && last - (begin + anchor) >= 15) {
+            const char* block = last - 15;
+            const unsigned unseen = CandidateMask(block, keys) & (0xFFFFu << (p - block));
+            const char* hit = FirstMatchInBlock(block, unseen, anchor, want, n);
+            return hit != nullptr ? static_cast<std::size_t>(hit - begin) : kNotFound;
+        }
+#endif
+        // Fewer than sixteen key positions in all (or no SSE2): one at a time.
+        for (; p <= last; ++p) {
+            if (*p == key && MatchesAt(p - anchor, want, n))
+                return static_cast<std::size_t>(p - anchor - begin);
+        }
+        return kNotFound;
+    }
+
 } // namespace
 
 std::size_t FindText(std::string_view text, std::string_view pattern, std::size_t from)
 {
-    const std::size_t n = pattern.size();
-    if (n == 0)
-        return from <= text.size() ? from : kNotFound;
-    if (from >= text.size() || text.size() - from < n)
-        return kNotFound;
-    // Scan for the pattern's rarest kind of character: "=" of an attribute key or the "<" of a tag
-    // is far rarer in WML than a letter.
-    std::size_t anchor = pattern.find('=');
-    if (anchor == std::string_view::npos)
-        anchor = pattern.find('<');
-    if (anchor == std::string_view::npos)
-        anchor = 0;
-    const char* const begin = text.data();
-    const char* const want = pattern.data();
-    const char key = want[anchor];
-    // Key characters may stand in [first, last]; a match starts anchor characters before its key.
-    const char* p = begin + from + anchor;
-    const char* const last = begin + (text.size() - n) + anchor;
-#if defined(__SSE2__)
-    // Tags lie a few characters apart, so the candidates of sixteen characters are found at once
-    // rather than by a call per candidate.
-    const __m128i keys = _mm_set1_epi8(key);
-    while (last - p >= 15) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, keys)));
-        while (mask != 0) {
-            const char* candidate = p + __builtin_ctz(mask) - anchor;
-            if (MatchesAt(candidate, want, n))
-                return static_cast<std::size_t>(candidate - begin);
-            mask &= mask - 1;
-        }
-        p += 16;
-    }
-#endif
-    while (p <= last) {
-        const char* hit
-            = static_cast<const char*>(std::memchr(p, key, static_cast<std::size_t>(last - p) + 1));
-        if (hit == nullptr)
-            return kNotFound;
-        if (MatchesAt(hit - anchor, want, n))
-            return static_cast<std::size_t>(hit - anchor - begin);
-        p = hit + 1;
-    }
-    return kNotFound;
+    return FindFromAnchor(text, pattern, AnchorOf(pattern), from);
 }
 
 TTextRange ElementRangeAt(std::size_t p, std::size_t gt, bool selfClosing, std::size_t close,
@@ -95,7 +150,14 @@ int TCutText::AddPattern(std::string_view pattern)
     // The set of patterns is fixed by the parsers; running out of slots is a programming error.
     if (m_slotCount == kMaxSlots)
         std::abort();
-    m_slots[m_slotCount] = TSlot { pattern };
+    m_slots[m_slotCount] = TSlot { .PatternData = pattern.data(),
+        .PatternSize = pattern.size(),
+        .Anchor = kNotFound,
+        .KeptFrom = kNotFound,
+        .KeptHit = kNotFound,
+        .KeptScanned = 0,
+        .RestFrom = kNotFound,
+        .RestHit = kNotFound };
     return static_cast<int>(m_slotCount++);
 }
 
@@ -107,6 +169,10 @@ char TCutText::At(std::size_t pos) const
 std::size_t TCutText::Find(int slotIndex, std::size_t from)
 {
     TSlot& slot = m_slots[slotIndex];
+    // Worked out at the first search: of the fifty patterns a card reader adds, some are never
+    // looked for.
+    if (slot.Anchor == kNotFound)
+        slot.Anchor = AnchorOf(Pattern(slot));
     if (from < m_kept.size()) {
         std::size_t hit = FindInKept(slot, from);
         if (hit == kNotFound)
@@ -119,7 +185,7 @@ std::size_t TCutText::Find(int slotIndex, std::size_t from)
 
 std::size_t TCutText::FindInKept(TSlot& slot, std::size_t from)
 {
-    const std::size_t n = slot.Pattern.size();
+    const std::size_t n = slot.PatternSize;
     if (slot.KeptFrom != from) {
         slot.KeptFrom = from;
         slot.KeptHit = kNotFound;
@@ -129,7 +195,7 @@ std::size_t TCutText::FindInKept(TSlot& slot, std::size_t from)
     // only grows at its end between cuts.
     if (slot.KeptHit == kNotFound && slot.KeptScanned < m_kept.size()) {
         const std::size_t resume = slot.KeptScanned + 1 >= n ? slot.KeptScanned + 1 - n : 0;
-        slot.KeptHit = FindText(m_kept, slot.Pattern, std::max(from, resume));
+        slot.KeptHit = FindFromAnchor(m_kept, Pattern(slot), slot.Anchor, std::max(from, resume));
         slot.KeptScanned = m_kept.size();
     }
     return slot.KeptHit;
@@ -137,15 +203,29 @@ std::size_t TCutText::FindInKept(TSlot& slot, std::size_t from)
 
 std::size_t TCutText::FindAcrossJunction(const TSlot& slot, std::size_t from) const
 {
-    const std::size_t n = slot.Pattern.size();
+    const std::size_t n = slot.PatternSize;
     const std::size_t k = m_kept.size();
     const std::size_t start = std::max(from, k + 1 >= n ? k + 1 - n : 0);
     if (n < 2 || start >= k)
         return kNotFound;
-    std::string joint(std::string_view(m_kept).substr(start));
-    joint.append(m_source.substr(m_rest, n - 1));
-    const std::size_t hit = joint.find(slot.Pattern);
-    return (hit != std::string::npos && start + hit < k) ? start + hit : kNotFound;
+    // The kept part's end and the source's next characters, each shorter than the pattern; for the
+    // short patterns of the parsers they are put together on the stack.
+    const std::string_view keptEnd = std::string_view(m_kept).substr(start);
+    const std::string_view restStart = m_source.substr(m_rest, n - 1);
+    char buffer[128];
+    std::string heap;
+    std::string_view joint;
+    if (keptEnd.size() + restStart.size() <= sizeof buffer) {
+        std::memcpy(buffer, keptEnd.data(), keptEnd.size());
+        if (!restStart.empty())
+            std::memcpy(buffer + keptEnd.size(), restStart.data(), restStart.size());
+        joint = std::string_view(buffer, keptEnd.size() + restStart.size());
+    } else {
+        heap.append(keptEnd).append(restStart);
+        joint = heap;
+    }
+    const std::size_t hit = joint.find(Pattern(slot));
+    return (hit != std::string_view::npos && start + hit < k) ? start + hit : kNotFound;
 }
 
 std::size_t TCutText::FindInRest(TSlot& slot, std::size_t from)
@@ -159,7 +239,7 @@ std::size_t TCutText::FindInRest(TSlot& slot, std::size_t from)
         && (slot.RestHit == kNotFound || restFrom <= slot.RestHit);
     if (!known) {
         slot.RestFrom = restFrom;
-        slot.RestHit = FindText(m_source, slot.Pattern, restFrom);
+        slot.RestHit = FindFromAnchor(m_source, Pattern(slot), slot.Anchor, restFrom);
     }
     return slot.RestHit == kNotFound ? kNotFound : k + (slot.RestHit - m_rest);
 }
@@ -200,7 +280,7 @@ void TCutText::ForgetKeptFrom(std::size_t pos)
             slot.KeptFrom = kNotFound;
             continue;
         }
-        if (slot.KeptHit != kNotFound && slot.KeptHit + slot.Pattern.size() > pos)
+        if (slot.KeptHit != kNotFound && slot.KeptHit + slot.PatternSize > pos)
             slot.KeptHit = kNotFound;
         slot.KeptScanned = std::min(slot.KeptScanned, pos);
     }

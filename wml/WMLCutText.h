@@ -44,7 +44,7 @@ public:
     // The pattern must outlive the cut text (a literal, as a rule).
     int AddPattern(std::string_view pattern);
 
-    std::size_t PatternSize(int slot) const { return m_slots[slot].Pattern.size(); }
+    std::size_t PatternSize(int slot) const { return m_slots[slot].PatternSize; }
 
     // The first occurrence of the slot's pattern starting at or after from, or kNotFound.
     std::size_t Find(int slot, std::size_t from = 0);
@@ -64,16 +64,24 @@ public:
     void Remove(std::size_t pos, std::size_t count);
 
 private:
+    // Set whole by AddPattern: the slots past the count are never read, and leaving them unset
+    // spares every cut text the writing of the whole array.
     struct TSlot {
-        std::string_view Pattern;
+        const char* PatternData;
+        std::size_t PatternSize;
+        // Where the character the search scans for stands in the pattern; kNotFound until the
+        // first search.
+        std::size_t Anchor;
         // Search within the kept part, for occurrences starting at or after KeptFrom.
-        std::size_t KeptFrom = kNotFound;
-        std::size_t KeptHit = kNotFound;
-        std::size_t KeptScanned = 0;
+        std::size_t KeptFrom;
+        std::size_t KeptHit;
+        std::size_t KeptScanned;
         // Last search within the source: started at RestFrom, answered RestHit.
-        std::size_t RestFrom = kNotFound;
-        std::size_t RestHit = kNotFound;
+        std::size_t RestFrom;
+        std::size_t RestHit;
     };
+
+    static std::string_view Pattern(const TSlot& slot) { return { slot.PatternData, slot.PatternSize }; }
 
     std::size_t FindInKept(TSlot& slot, std::size_t from);
     std::size_t FindAcrossJunction(const TSlot& slot, std::size_t from) const;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -227,8 +228,19 @@ std::string GetElement(std::string_view tag, std::string_view source)
 std::string_view GetAttributeView(
     std::string_view name, std::string_view element, std::string_view defaultValue)
 {
-    std::string key(name);
-    key.push_back('=');
+    // Attribute names are short words: the key is put together on the stack, as this runs for
+    // every attribute of every element.
+    char buffer[64];
+    std::string heap;
+    std::string_view key;
+    if (name.size() < sizeof buffer) {
+        if (!name.empty())
+            std::memcpy(buffer, name.data(), name.size());
+        buffer[name.size()] = '=';
+        key = std::string_view(buffer, name.size() + 1);
+    } else {
+        key = heap.append(name).append(1, '=');
+    }
     const std::size_t k = FindText(element, key);
     if (k == std::string_view::npos)
         return defaultValue;
@@ -295,7 +307,7 @@ namespace {
     std::size_t FindStartTag(std::string_view code, std::string_view tag)
     {
         const std::string open = "<" + std::string(tag);
-        for (std::size_t p = code.find(open); p != std::string_view::npos; p = code.find(open, p + 1)) {
+        for (std::size_t p = FindText(code, open); p != kNotFound; p = FindText(code, open, p + 1)) {
             const std::size_t after = p + open.size();
             if (after == code.size() || code[after] == ' ' || code[after] == '/' || code[after] == '>')
                 return p;

@@ -1,8 +1,11 @@
 #include "wml/WMLParser.h"
 
 #include "base/Ascii.h"
+#include "wml/WMLCutText.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -15,9 +18,9 @@ namespace {
         return static_cast<unsigned char>(c) <= ' ';
     }
 
-    // Appends a line with its control characters made blanks and the blanks at its ends removed;
-    // inside preformatted text the blanks at its start are kept, since they indent it.
-    void AppendCleanLine(std::string& joined, std::string_view line, bool keepLeading)
+    // The line without the blanks and control characters at its ends; inside preformatted text
+    // the blanks at its start are kept, since they indent it.
+    std::string_view TrimLine(std::string_view line, bool keepLeading)
     {
         std::size_t first = 0;
         std::size_t last = line.size();
@@ -25,16 +28,45 @@ namespace {
             ++first;
         while (last > first && IsBlankOrControl(line[last - 1]))
             --last;
+        return line.substr(first, last - first);
+    }
+
+    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+    // Whether any of eight bytes is a control character (below the blank).
+    bool HasControl(std::uint64_t w)
+    {
+        return ((w - kEachByte * ' ') & ~w & kHighBits) != 0;
+    }
+
+    // Appends a trimmed line with its control characters made blanks. Lines seldom hold one (a
+    // tab, as a rule), so eight bytes are checked at once and only those with one are walked.
+    void AppendCleanLine(std::string& joined, std::string_view line)
+    {
+        static_assert(std::endian::native == std::endian::little, "a short last word fills its low bytes");
         const std::size_t start = joined.size();
-        joined.append(line.substr(first, last - first));
-        std::replace_if(
-            joined.begin() + static_cast<std::ptrdiff_t>(start), joined.end(),
-            [](char c) { return static_cast<unsigned char>(c) < ' '; }, ' ');
+        joined.append(line);
+        char* text = joined.data() + start;
+        for (std::size_t i = 0; i < line.size(); i += 8) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, text + i, std::min<std::size_t>(8, line.size() - i));
+            if (!HasControl(w | (line.size() - i < 8 ? ~std::uint64_t(0) << (8 * (line.size() - i)) : 0)))
+                continue;
+            for (std::size_t j = i; j < std::min(line.size(), i + 8); ++j) {
+                if (static_cast<unsigned char>(text[j]) < ' ')
+                    text[j] = ' ';
+            }
+        }
     }
 
     // Whether the text holds the marker (lower case, starting with "<") in any mix of cases.
     bool ContainsIgnoringCase(std::string_view text, std::string_view marker)
     {
+        // Decks write their markers in lower case; the search for that is quick, and only a deck
+        // without one is walked "<" by "<".
+        if (FindText(text, marker) != kNotFound)
+            return true;
         for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
             if (text.size() - lt < marker.size())
                 return false;
@@ -143,13 +175,50 @@ namespace {
         return StartsWith(tag, "<anchor") || StartsWith(tag, "</anchor");
     }
 
-    void AppendTag(std::string& out, std::string_view tag)
+    // A mark in the high bit of each of eight bytes that is a quote of either kind; the lowest
+    // mark is exact (a mark can be wrong only above a byte that is a quote).
+    std::uint64_t QuoteMarks(std::uint64_t w)
     {
-        const std::size_t start = out.size();
-        out.append(tag);
+        const auto zeroMarks = [](std::uint64_t x) { return (x - kEachByte) & ~x & kHighBits; };
+        return zeroMarks(w ^ (kEachByte * '"')) | zeroMarks(w ^ (kEachByte * '\''));
+    }
+
+    // The eight bytes with each of "A" to "Z" made lower case and every other byte as it was.
+    std::uint64_t LowerEight(std::uint64_t w)
+    {
+        // Bytes with the high bit set are left out before the sums, so no sum carries into the
+        // next byte, and after them, so that they stay as they are.
+        const std::uint64_t seven = w & ~kHighBits;
+        const std::uint64_t atLeastA = seven + kEachByte * (0x80 - 'A');
+        const std::uint64_t pastZ = seven + kEachByte * (0x80 - 'Z' - 1);
+        const std::uint64_t upper = atLeastA & ~pastZ & ~w & kHighBits;
+        return w | (upper >> 2);
+    }
+
+    // A tag's names and unquoted values are made lower case, and single quotes double ones. The
+    // text is taken eight bytes at a time up to the next quote.
+    void LowerTagInPlace(char* text, std::size_t size)
+    {
         bool quoted = false;
-        for (std::size_t i = start; i < out.size(); ++i) {
-            char& c = out[i];
+        std::size_t i = 0;
+        while (size - i >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, text + i, 8);
+            const std::uint64_t marks = QuoteMarks(w);
+            // Bytes before the first quote (all eight when there is none).
+            const std::size_t plain = marks == 0 ? 8 : static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+            if (!quoted) {
+                w = LowerEight(w);
+                std::memcpy(text + i, &w, plain);
+            }
+            i += plain;
+            if (plain < 8) {
+                text[i++] = '"';
+                quoted = !quoted;
+            }
+        }
+        for (; i < size; ++i) {
+            char& c = text[i];
             if (c == '\'')
                 c = '"';
             if (c == '"')
@@ -157,6 +226,13 @@ namespace {
             else if (!quoted)
                 c = base::AsciiLower(c);
         }
+    }
+
+    void AppendTag(std::string& out, std::string_view tag)
+    {
+        const std::size_t start = out.size();
+        out.append(tag);
+        LowerTagInPlace(out.data() + start, tag.size());
         const std::string_view written(out.data() + start, out.size() - start);
         if (!NeedsRewrite(written))
             return;
@@ -176,13 +252,15 @@ namespace {
 
         void Add(std::string_view line)
         {
-            const std::size_t before = m_joined.size();
-            AppendCleanLine(m_joined, line, m_inPre);
-            if (m_inPre && before > 0)
-                m_joined.insert(before, 1, '\n');
-            else if (m_joined.size() > before && before > 0 && m_joined[before - 1] != ' ')
-                m_joined.insert(before, 1, ' ');
-            m_inPre = EndsInPre(std::string_view(m_joined).substr(before), m_inPre);
+            const std::string_view clean = TrimLine(line, m_inPre);
+            // The separator goes before the line's text, so it is known before that is written.
+            if (m_inPre && !m_joined.empty())
+                m_joined += '\n';
+            else if (!clean.empty() && !m_joined.empty() && m_joined.back() != ' ')
+                m_joined += ' ';
+            const std::size_t start = m_joined.size();
+            AppendCleanLine(m_joined, clean);
+            m_inPre = EndsInPre(std::string_view(m_joined).substr(start), m_inPre);
         }
 
         std::string Take() { return std::move(m_joined); }

@@ -311,6 +311,38 @@ namespace {
                   R"("DefaultValue":"","DefaultIValue":"","PostVariable":false}})");
     }
 
+    // Records without a variable end in a text kept ready; it must read as a record whose variable
+    // block is written member by member, whatever the record's class.
+    TEST(CliCommandsTest, RecordsWithoutAVariableEndLikeOthers)
+    {
+        const std::string emptyEnd
+            = R"("VarObject":{"VarName":"","VarValue":"","iVarName":"","iVarValue":"",)"
+              R"("NameList":[],"ValueList":[],"OnPickList":[],"SetVarNames":[],)"
+              R"("SetVarValues":[],"DefaultValue":"","DefaultIValue":"","PostVariable":)";
+        const auto endOf = [](const std::string& line) { return line.substr(line.find("\"VarObject\"")); };
+        wml::TWMLText text;
+        wml::TWMLBR br;
+        wml::TWMLBtn button;
+        wml::TWMLText edited;
+        edited.VarObject.Edit();
+        wml::TWMLText posted;
+        posted.VarObject.Edit().PostVariable = true;
+        const std::pair<const wml::TWMLObject*, std::string> cases[] = {
+            { &text, emptyEnd + "false}}" },
+            { &br, emptyEnd + "false}}" },
+            { &button, emptyEnd + "false}}" },
+            { &edited, emptyEnd + "false}}" },
+            { &posted, emptyEnd + "true}}" },
+        };
+        for (const auto& [record, expected] : cases) {
+            std::string out;
+            AppendElementJson(out, *record, "k");
+            EXPECT_EQ(endOf(out), expected) << record->ClassName();
+            EXPECT_EQ(
+                out.rfind(std::string(R"({"class":")") + record->ClassName() + R"(","key":"k",)", 0), 0u);
+        }
+    }
+
     TEST(CliCommandsTest, LargeOutputArrivesWhole)
     {
         std::string deck = "<wml><card id=\"big\"><p>";

@@ -1,5 +1,6 @@
 #include "tools/Json.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -75,6 +76,39 @@ namespace {
         TJsonObject none(empty);
         none.Close();
         EXPECT_EQ(empty, "{}");
+    }
+
+    // Short names and plain strings take a quicker way than long or escaped ones; both ways must
+    // write the same text on either side of the length where they part.
+    TEST(JsonTest, LengthsAroundTheQuickWayWriteTheSameText)
+    {
+        for (std::size_t size = 0; size <= 140; ++size) {
+            const std::string plain(size, 'k');
+            std::string out;
+            TJsonObject json(out);
+            json.String(plain, plain).String(plain, plain + "\"");
+            json.Close();
+            const std::string quoted = '"' + plain + '"';
+            EXPECT_EQ(out, "{" + quoted + ":" + quoted + "," + quoted + ":\"" + plain + "\\\"\"}") << size;
+        }
+    }
+
+    TEST(JsonTest, IntegersAroundOneDigit)
+    {
+        struct Case {
+            std::int64_t value;
+            const char* expected;
+        };
+
+        const Case cases[] = { { -10, "-10" }, { -1, "-1" }, { 0, "0" }, { 9, "9" }, { 10, "10" },
+            { INT64_MIN, "-9223372036854775808" }, { INT64_MAX, "9223372036854775807" } };
+        for (const Case& c : cases) {
+            std::string out;
+            TJsonObject json(out);
+            json.Int("n", c.value);
+            json.Close();
+            EXPECT_EQ(out, std::string("{\"n\":") + c.expected + "}") << c.value;
+        }
     }
 
 } // namespace

@@ -100,6 +100,13 @@ namespace {
             EXPECT_EQ(GetAttributeView(c.Name, c.Element, "default"), c.Expected)
                 << c.Name << " in " << c.Element;
         }
+        // Names of any length, on either side of the short ones kept on the stack.
+        for (std::size_t size = 60; size <= 70; ++size) {
+            const std::string name(size, 'n');
+            EXPECT_EQ(GetAttributeView(name, "<x " + name + "=\"v\">", "default"), "v") << size;
+            EXPECT_EQ(GetAttributeView(name, "<x " + name.substr(1) + "=\"v\">", "default"), "default")
+                << size;
+        }
     }
 
     TEST(WMLTextOperations, GetElementText)

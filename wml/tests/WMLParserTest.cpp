@@ -41,6 +41,22 @@ namespace {
             EXPECT_EQ(Joined(lines), joined) << lines.front();
     }
 
+    // Control characters inside a line are found eight bytes at a time; one at any place of a long
+    // line, a line of exactly eight and one with bytes from 0x80 up must come out as blanks.
+    TEST(WMLParserJoin, ControlsAtEveryPlaceOfALongLineBecomeBlanks)
+    {
+        for (std::size_t at = 1; at <= 20; ++at) {
+            const std::string head(at, 'x');
+            EXPECT_EQ(Joined({ head + "\tyy" }), head + " yy") << at;
+            EXPECT_EQ(Joined({ head + "\x01\x1f" + head }), head + "  " + head) << at;
+            EXPECT_EQ(Joined({ head + "\xC3\xA4 \x7f" + head }), head + "\xC3\xA4 \x7f" + head) << at;
+        }
+        EXPECT_EQ(Joined({ "abcdefgh" }), "abcdefgh");
+        EXPECT_EQ(Joined({ "abc\x0b"
+                           "efgh" }),
+            "abc efgh");
+    }
+
     // Preformatted text keeps its line ends and the blanks that indent its lines.
     TEST(WMLParserJoin, PreformattedTextKeepsLinesAndIndents)
     {
@@ -81,6 +97,29 @@ namespace {
             { ">>", ">>" },
             { "", "" },
             { "<x A=\"Q\" B>", "<x a=\"Q\" b>" },
+        };
+        for (const auto& [text, expected] : cases)
+            EXPECT_EQ(TWMLParser::Normalize(text), expected) << text;
+    }
+
+    // Long tags are lowered several bytes at a time: quotes at every place within such a run, the
+    // characters on either side of "A" and "Z", and bytes of other scripts must come out as a
+    // byte-by-byte lowering gives them.
+    TEST(WMLParserNormalize, LongTagsAreLoweredLikeShortOnes)
+    {
+        const std::pair<const char*, const char*> cases[] = {
+            { "<INPUT NAME=\"ABCDEFGHIJ\" VALUE='KLMNOP' TITLE=QRSTUVWXYZ>",
+                "<input name=\"ABCDEFGHIJ\" value=\"KLMNOP\" title=qrstuvwxyz>" },
+            { "<X @[`{AZaz09 \"@[`{AZaz\" @[`{AZ>", "<x @[`{azaz09 \"@[`{AZaz\" @[`{az>" },
+            { "<P\"A\"B'C'D\"E\"F'G'H\"I\"J'K'L>", "<p\"A\"b\"C\"d\"E\"f\"G\"h\"I\"j\"K\"l>" },
+            { "<ABCDEFG\"HIJKLMNOPQRSTUV", "<ABCDEFG\"HIJKLMNOPQRSTUV" },
+            { "<ABCDEFG'HIJKLMNOP'QRSTUVW>", "<abcdefg\"HIJKLMNOP\"qrstuvw>" },
+            { "<CAF\xC3\x89 \xC3\x89T\xC3\x89=\"\xC3\x89\" ABCDEFGH>",
+                "<caf\xC3\x89 \xC3\x89t\xC3\x89=\"\xC3\x89\" abcdefgh>" },
+            { "<ABCDEFGHIJKLMNOPQRSTUVWXYZ\xFF\x80"
+              "ABC>",
+                "<abcdefghijklmnopqrstuvwxyz\xFF\x80"
+                "abc>" },
         };
         for (const auto& [text, expected] : cases)
             EXPECT_EQ(TWMLParser::Normalize(text), expected) << text;
