@@ -15,8 +15,7 @@ namespace pivrel::wml {
 
 struct TWMLCardEntry {
     std::string Key;
-    // The card's records: null until the card is built (see TWMLDeck::BuildOnDemand), or when the
-    // deck's record budget had no room left for it.
+    // The card's records: null until the card is built (see TWMLDeck::BuildOnDemand).
     std::unique_ptr<TWMLCard> Card;
     // What the card is built from: its card element and the template in force where it stood.
     TWMLSource Text {};
@@ -77,7 +76,7 @@ public:
     bool BuildOnDemand = false;
 
     bool Clear();
-    // True when at least one card was built.
+    // True when the deck holds at least one card.
     bool Parse(const TStringList& lines);
     // The same, handing the lines to the parser without copying them.
     bool Parse(TStringList&& lines);
