@@ -1,5 +1,7 @@
 #include "base/Utf8.h"
 
+#include "base/ByteWords.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -94,7 +96,7 @@ bool IsValidUtf8(std::string_view text)
         while (i + 8 <= size) {
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) != 0)
+            if ((word & kHighBits) != 0)
                 break;
             i += 8;
         }

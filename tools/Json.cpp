@@ -1,5 +1,6 @@
 #include "tools/Json.h"
 
+#include "base/ByteWords.h"
 #include "base/Utf8.h"
 
 #include <array>
@@ -43,13 +44,9 @@ namespace {
     // qualifies, though not about which.
     bool AnyNeedsEscape(std::uint64_t w)
     {
-        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-        constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-        const auto hasZero = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
-        const std::uint64_t control = (w - kOnes * 0x20) & ~w & kHigh;
-        const std::uint64_t quote = hasZero(w ^ (kOnes * '"'));
-        const std::uint64_t backslash = hasZero(w ^ (kOnes * '\\'));
-        return (control | quote | backslash | (w & kHigh)) != 0;
+        return (base::BelowMarks(w, 0x20) | base::ByteMarks(w, '"') | base::ByteMarks(w, '\\')
+                   | (w & base::kHighBits))
+            != 0;
     }
 
     // The end of the run of bytes from i on that need nothing: eight at a time, then one by one.

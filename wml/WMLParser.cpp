@@ -1,6 +1,7 @@
 #include "wml/WMLParser.h"
 
 #include "base/Ascii.h"
+#include "base/ByteWords.h"
 #include "wml/WMLCutText.h"
 
 #include <algorithm>
@@ -31,13 +32,13 @@ namespace {
         return line.substr(first, last - first);
     }
 
-    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    using base::kEachByte;
+    using base::kHighBits;
 
     // Whether any of eight bytes is a control character (below the blank).
     bool HasControl(std::uint64_t w)
     {
-        return ((w - kEachByte * ' ') & ~w & kHighBits) != 0;
+        return base::BelowMarks(w, ' ') != 0;
     }
 
     // Appends a trimmed line with its control characters made blanks. Lines seldom hold one (a
@@ -179,8 +180,7 @@ namespace {
     // mark is exact (a mark can be wrong only above a byte that is a quote).
     std::uint64_t QuoteMarks(std::uint64_t w)
     {
-        const auto zeroMarks = [](std::uint64_t x) { return (x - kEachByte) & ~x & kHighBits; };
-        return zeroMarks(w ^ (kEachByte * '"')) | zeroMarks(w ^ (kEachByte * '\''));
+        return base::ByteMarks(w, '"') | base::ByteMarks(w, '\'');
     }
 
     // The eight bytes with each of "A" to "Z" made lower case and every other byte as it was.
