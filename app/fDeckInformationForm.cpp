@@ -10,8 +10,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <map>
-
 namespace pivrel::app {
 
 namespace {
@@ -66,30 +64,10 @@ namespace {
 
     void AddVariables(const engine::TWMLBrowser& browser, std::vector<TDeckOutlineRow>& rows)
     {
-        // Each name's value as the browser reads it: the context's, or else that of the first record
-        // that holds the name. Gathered in one pass, since a large deck holds thousands of names.
-        std::map<std::string, std::string, std::less<>> values;
-        std::vector<std::string> names;
-        const auto note = [&](const std::string& name, const std::string& value) {
-            if (!name.empty() && values.try_emplace(name, value).second)
-                names.push_back(name);
-        };
-        for (const TWMLCardEntry& entry : browser.WMLDeck.CardList) {
-            if (!entry.Card)
-                continue;
-            for (const TWMLElement& element : entry.Card->Elements) {
-                if (!element.Object || element.Object->VarObject->PostVariable)
-                    continue;
-                note(element.Object->GetVarName(), element.Object->GetVarValue());
-                note(element.Object->GetIVarName(), element.Object->GetIVarValue());
-            }
-        }
-        rows.push_back({ "Variables (" + std::to_string(names.size()) + ")", 0, false });
-        for (const std::string& name : names) {
-            const auto set = browser.Context().find(name);
-            rows.push_back(
-                { Binding(name, set != browser.Context().end() ? set->second : values[name]), 1, false });
-        }
+        const auto variables = browser.DeckVariables();
+        rows.push_back({ "Variables (" + std::to_string(variables.size()) + ")", 0, false });
+        for (const auto& [name, value] : variables)
+            rows.push_back({ Binding(name, value), 1, false });
     }
 
     void AddHistory(const engine::TWMLBrowser& browser, std::vector<TDeckOutlineRow>& rows)

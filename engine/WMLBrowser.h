@@ -228,6 +228,9 @@ public:
     // The variable's one current value: the browser context's, or, for a name the context does
     // not hold, that of its first holder in the deck; empty when neither has it.
     std::string GetVariable(std::string_view name) const;
+    // Every variable the records of the deck's built cards name, in deck order, each with its
+    // value as GetVariable reads it; one pass over the records, however many names.
+    std::vector<std::pair<std::string, std::string>> DeckVariables() const;
     // Stores the value in the browser context and in every holder of the name in the deck.
     void SetVariable(std::string_view name, std::string_view value);
     void ApplySetVars(const wml::TWMLVariable& varObject);

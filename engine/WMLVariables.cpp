@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -321,6 +322,25 @@ std::string TWMLBrowser::GetVariable(std::string_view name) const
             value = record.GetIVarValue();
     });
     return value.value_or(std::string());
+}
+
+std::vector<std::pair<std::string, std::string>> TWMLBrowser::DeckVariables() const
+{
+    std::vector<std::pair<std::string, std::string>> variables;
+    std::map<std::string_view, std::size_t, std::less<>> seen;
+    const auto note = [&](const std::string& name, const std::string& value) {
+        if (name.empty() || !seen.try_emplace(name, variables.size()).second)
+            return;
+        const auto set = m_context.find(name);
+        variables.emplace_back(name, set != m_context.end() ? set->second : value);
+    };
+    ForEachRecord(WMLDeck, [&](const wml::TWMLObject& record) {
+        if (record.VarObject->PostVariable)
+            return;
+        note(record.GetVarName(), record.GetVarValue());
+        note(record.GetIVarName(), record.GetIVarValue());
+    });
+    return variables;
 }
 
 bool TWMLBrowser::IsKnownVariable(std::string_view name) const
